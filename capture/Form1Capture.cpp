@@ -1,0 +1,100 @@
+// The main window's side of the capture: the device's notifications, the
+// handling of device errors and the teardown at the close.
+#include "analysis/Fourier.h"
+#include "app/Form1.h"
+
+#include <QTimer>
+#include <QToolButton>
+#include <algorithm>
+
+using namespace wavein;
+
+void TForm1::waveInOpened(Handle device) {
+    MMWimOpen(device);
+}
+void TForm1::waveInData(Handle device, WaveHeader* header) {
+    MMWimData(device, header);
+}
+void TForm1::waveInClosed(Handle) {
+    MMWimClose();
+}
+
+void TForm1::waveInFailed(Handle, MMResult code) {
+    // The stream stopped by itself (the sound server went away): without
+    // this the window would sit there frozen with no word of why.
+    if (Stopping) return;
+    DeviceErrorBox(code);
+    CloseWindow();
+}
+
+void TForm1::MMWimOpen(Handle device) {
+    if (Stopping || !Wave.RingAllocated()) return;
+    WaveInDevice& dev = Wave.Device();
+    MMResult status = MMSYSERR_NOERROR;
+    for (WaveHeader* h : Wave.WaveHeaders)
+        status = dev.prepareHeader(Wave.WaveInHandle, h);
+    if (status != MMSYSERR_NOERROR) {
+        DeviceErrorBox(status);
+        CloseWindow();
+        return;
+    }
+    for (WaveHeader* h : Wave.WaveHeaders)
+        status = dev.addBuffer(device, h);
+    if (status != MMSYSERR_NOERROR) {
+        DeviceErrorBox(status);
+        CloseWindow();
+        return;
+    }
+    PerformanceReset();
+    status = dev.start(device);
+    if (status != MMSYSERR_NOERROR) {
+        DeviceErrorBox(status);
+        CloseWindow();
+    }
+}
+
+void TForm1::MMWimData(Handle device, WaveHeader* header) {
+    // Buffers handed back by the close's reset arrive after the ring is
+    // gone: the header may not even be touched then.
+    if (!Wave.OwnsHeader(header)) return;
+    const auto* block = reinterpret_cast<const std::int16_t*>(header->lpData);
+    ++FrameCount;
+    ++BlocksReceived;
+    Busy = PerformanceCheck();
+    if (!Onbutton->isChecked() && !ReopenPending && !Busy) {
+        if (SonaButton->isChecked()) {
+            FFT(WaveDev::kBlockSamples, kSpectrumSize, block, FftSpectrum.data());
+            AveragedSpectrum = FftSpectrum;
+            SpecToPoints();
+        } else if (Specbutton->isChecked()) {
+            FFT(WaveDev::kBlockSamples, kSpectrumSize, block, FftSpectrum.data());
+            SpecToPoints();
+            AverageBuffers();
+        }
+        if (!Timer1->isActive()) Timer1Timer();
+    }
+    if (!Stopping && !ReopenPending) Wave.Device().addBuffer(device, header);
+}
+
+void TForm1::MMWimClose() {
+    // A reopen that was still pending when the window closed must not open
+    // the device again behind the close.
+    if (!ReopenPending || Stopping) return;
+    ReopenPending = false;
+    const MMResult r = Wave.OpenWaveIn(this, Wave.WaveInHandle, SampleRate);
+    if (r != MMSYSERR_NOERROR) {
+        DeviceErrorBox(r);
+        CloseWindow();
+    }
+}
+
+void TForm1::CaptureTeardown() {
+    WaveInDevice& dev = Wave.Device();
+    dev.reset(Wave.WaveInHandle);
+    MMResult status = MMSYSERR_NOERROR;
+    for (WaveHeader* h : Wave.WaveHeaders)
+        status = dev.unprepareHeader(Wave.WaveInHandle, h);
+    if (status != MMSYSERR_NOERROR) DeviceErrorBox(status);
+    dev.close(Wave.WaveInHandle);
+    Wave.FreeWaveBuffers();
+}

@@ -1,0 +1,9 @@
+// Texts for the wave-input result codes, as the device error box shows them.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// `code` is a result as the device returned it; only its low 16 bits count.
+// Never empty: unknown codes get a general text.
+std::string_view MMErrorText(std::uint32_t code);
