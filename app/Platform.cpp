@@ -1,0 +1,19 @@
+#include "app/Platform.h"
+
+#include <QMessageBox>
+#include <QThread>
+#include <chrono>
+
+Platform DesktopPlatform() {
+    Platform p;
+    p.errorBox = [](QWidget* parent, const QString& caption, const QString& text) {
+        QMessageBox::critical(parent, caption, text, QMessageBox::Ok);
+    };
+    p.clockMs = [] {
+        using namespace std::chrono;
+        const auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch());
+        return static_cast<std::uint32_t>(ms.count()); // wraps like any 32-bit tick count
+    };
+    p.sleepMs = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };
+    return p;
+}
