@@ -1,0 +1,226 @@
+// The main window: the program's whole state lives here as plain fields.
+//
+// Its methods are defined next to their subsystem:
+//   capture/Form1Capture.cpp  device notifications, device errors, teardown
+//   capture/Form1Rates.cpp    sample-rate probing and per-view rates
+//   display/Form1Spectrum.cpp scale, points, averaging, the spectrum view
+//   display/Form1Cursors.cpp  cursors, read-out, mouse, arrows, resize
+//   app/Form1.cpp             layout, start-up, close, refresh, load check
+//   app/Form1Settings.cpp     the settings file and its restore
+// Everything runs on the GUI thread.
+#pragma once
+
+#include "analysis/Spectrum.h"
+#include "app/Platform.h"
+#include "capture/WaveDev.h"
+#include "capture/WaveIn.h"
+
+#include <QWidget>
+#include <array>
+#include <cstdint>
+
+class QFrame;
+class QLabel;
+class QScrollArea;
+class QTimer;
+class QToolButton;
+class ImageView;
+class TForm2;
+class UpDown;
+
+// View codes of DisplayMode.
+inline constexpr std::int16_t kSpectrumMode = 1000;
+inline constexpr std::int16_t kWaveformMode = 2000;
+inline constexpr std::int16_t kSonagraphMode = 3000;
+// Tracking codes of TrackMode.
+inline constexpr std::int16_t kTrackNone = 0;
+inline constexpr std::int16_t kTrackFsk = 4000;
+inline constexpr std::int16_t kTrackCw = 5000;
+
+class TForm1 : public QWidget, public wavein::WaveInSink {
+    Q_OBJECT
+public:
+    TForm1(wavein::WaveInDevice& device, Platform platform, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Set by the start-up before FormCreate runs.
+    TForm2* Form2 = nullptr;
+    // The folder of the settings file and of the snapshots: the program's
+    // own folder (tests point it elsewhere).
+    QString ProgramFolder;
+
+    // ---- life cycle (app/Form1.cpp)
+    void FormCreate();
+    bool FormCloseQuery();
+    void FormClose();
+    // Closes the window as the operator's close does: close query, close
+    // handler, then the window hides and Closed() is emitted. Idempotent.
+    void CloseWindow();
+    bool IsClosed() const { return closed_; }
+    void Timer1Timer();
+    void PerformanceReset();
+    bool PerformanceCheck();
+    void OnbuttonClick();
+    void SettingsClick();
+    // The device error box with the text for `code`.
+    void DeviceErrorBox(wavein::MMResult code);
+
+    // ---- capture (capture/Form1Capture.cpp)
+    void MMWimOpen(wavein::Handle device);
+    void MMWimData(wavein::Handle device, wavein::WaveHeader* header);
+    void MMWimClose();
+
+    // ---- rates (capture/Form1Rates.cpp)
+    void DriverGetSampleRate();
+    void SetSampleRate(std::uint16_t rate);
+    void SelectSampleRate(std::uint16_t rate);
+    void SetBW();
+    void SelectBW();
+    void SamplerateChange();
+
+    // ---- spectrum (display/Form1Spectrum.cpp)
+    void GetValues();
+    void SpecToPoints();
+    void AverageBuffers();
+    void ClearDisplay(ImageView* image);
+    void DisplaySpectrum(ImageView* image);
+    void WantSpectrumClick();
+    void WantTimeClick();
+    void WantSona();
+
+    // ---- cursors (display/Form1Cursors.cpp)
+    void DrawCursor(ImageView* image);
+    int ValidateCursorPos(int pos);
+    void DisplayCursorValue();
+    void dMouseDown(Qt::MouseButton button, int x, int y);
+    void DisplayPanelMouseMove(int x, int y);
+    void dMouseUp(Qt::MouseButton button, int x, int y);
+    enum class UpDownButton { Next, Previous };
+    void MarkUpDownClick(UpDown* sender, UpDownButton button);
+    void FormResize();
+
+    // ---- settings file (app/Form1Settings.cpp)
+    int ReadSpecData();
+    void WriteSpecData();
+    void ApplyDefaultSettings();
+    void RestoreSettings();
+
+    // Outer window size and position as the settings keep them: the layout
+    // counts the frame (8 pixels across, 32 down), whatever the window
+    // manager draws, so a stored size means the same everywhere.
+    int OuterWidth() const;
+    int OuterHeight() const;
+    void SetOuterWidth(int w);
+    void SetOuterHeight(int h);
+    static constexpr int kFrameWidth = 8;
+    static constexpr int kFrameHeight = 32;
+    static constexpr int kMinOuterWidth = 100, kMaxOuterWidth = 520;
+    static constexpr int kMinOuterHeight = 200, kMaxOuterHeight = 600;
+
+    // ---- state
+    std::int16_t DisplayMode = kSpectrumMode;
+    std::uint16_t SampleRate = 8000;
+    std::uint16_t Nyquist = 4000;
+    std::uint16_t Bandwidth = 4000;
+    double BinWidth = 15.625;
+    double ZoomRatio = 2.0;
+    double MaxDisplayFreq = 4000.0;
+
+    std::uint16_t SpecSampleRate = 8000;
+    std::uint16_t WaveSampleRate = 8000;
+    std::uint16_t SonaSampleRate = 8000;
+    std::uint16_t SpecBandwidth = 4000;
+    std::uint16_t SonaBandwidth = 4000;
+
+    std::uint16_t SpecGainValue = 1;
+    std::uint16_t WaveGainValue = 1;
+    std::uint16_t AvgCount = 0;
+
+    std::uint16_t MarkPos = 50;
+    std::uint16_t SpacePos = 100;
+    std::int16_t TrackMode = kTrackNone;
+    bool DraggingMark = false;
+    bool DraggingSpace = false;
+    std::uint16_t SweepRow = 0;
+
+    bool Busy = false;
+    bool Stopping = false;
+    bool ReopenPending = false;
+    std::int32_t FrameCount = 0;
+    std::int32_t PerfFrameLimit = 0;
+    double PerfFrameSpan = 0;
+    std::uint32_t PerfStartTime = 0;
+    std::uint32_t PerfCheckTime = 0;
+    // Every block ever received, never reset (FrameCount restarts at each
+    // load check); shows that the capture runs.
+    std::uint64_t BlocksReceived = 0;
+
+    std::array<std::int32_t, kSpectrumSize> FftSpectrum{};
+    std::array<std::int32_t, kSpectrumSize> AveragedSpectrum{};
+    std::array<std::int32_t, kSpectrumSize> AvgAccumulator{};
+    std::array<DisplayPoint, kSpectrumSize> SpecPoints{};
+    std::array<DisplayPoint, kSpectrumSize> WavePoints{};
+
+    WaveDev Wave;
+
+    // ---- controls
+    QScrollArea* Scroller = nullptr;
+    QWidget* Client = nullptr; // what the scroll area shows
+    ImageView* CursorDisplay = nullptr;
+    ImageView* SpecDisplay = nullptr;
+    QFrame* Panel6 = nullptr; // read-out row
+    QFrame* Panel3 = nullptr; // button bar
+    QLabel* Label4 = nullptr;
+    UpDown* MarkUpDown = nullptr;
+    QLabel* MarkLabel = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* Panel5 = nullptr;
+    QLabel* Label5 = nullptr;
+    UpDown* SpaceUpDown = nullptr;
+    QLabel* SpaceLabel = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* MaxAudioFreq = nullptr;
+    QToolButton* Specbutton = nullptr;
+    QToolButton* WaveButton = nullptr;
+    QToolButton* SonaButton = nullptr;
+    QToolButton* fskbutton = nullptr;
+    QToolButton* cwbutton = nullptr;
+    QToolButton* SpeedButton3 = nullptr;
+    QToolButton* SaveButton = nullptr;
+    QToolButton* OpenButton = nullptr;
+    QLabel* Panel1 = nullptr; // the maker panel
+    QToolButton* Onbutton = nullptr;
+    QFrame* Over = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    // True when the Over indicator shows red (the display fell behind).
+    bool OverIsRed() const;
+
+signals:
+    // The window has closed: the program ends.
+    void Closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // wavein::WaveInSink: the device's notifications.
+    void waveInOpened(wavein::Handle device) override;
+    void waveInData(wavein::Handle device, wavein::WaveHeader* header) override;
+    void waveInClosed(wavein::Handle device) override;
+    void waveInFailed(wavein::Handle device, wavein::MMResult code) override;
+
+    void BuildLayout();
+    // Places the controls inside the client area (synchronously, also while
+    // the window is hidden); the cursor strip keeps its current height.
+    void PlaceControls();
+    void SetCursorStripHeight(int height);
+    void SetOverColour(bool late);
+    void CaptureTeardown();
+
+    Platform platform_;
+    bool closed_ = false;
+    int stripHeight_ = 27;
+};

@@ -1,0 +1,21 @@
+#include "app/Application.h"
+#include "app/Form1.h"
+#include "capture/QtWaveIn.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quarl"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quarl"));
+    // The main window's close ends the program, whatever else is open.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    wavein::QtWaveIn device;
+    QuarlApplication quarl(device, DesktopPlatform());
+    quarl.CreateWindows();
+    QObject::connect(quarl.Form1(), &TForm1::Closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    quarl.Start();
+    return QApplication::exec();
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+// Drawing into the display picture: a 32-bit image (QImage::Format_RGB32, as
+// large as the display area) that every view draws into. QtGui only.
+
+#include "analysis/Spectrum.h"
+
+class QImage;
+
+// Fills the whole picture white.
+void ClearPicture(QImage& picture);
+
+// The spectrum trace: a blue (0, 0, 255) polyline, 1 pixel wide, not
+// antialiased, through points[first] … points[last] in order (the program
+// draws entries 1 … 511). Points outside the picture are clipped.
+void DrawSpectrumTrace(QImage& picture, const DisplayPoint* points, int first, int last);
+
+// The two cursors as vertical lines over rows 0 … height − 1: the mark cursor
+// green (0, 128, 0) at column markPos, then the space cursor red (255, 0, 0)
+// at spacePos, over the mark where they meet. A column outside the picture
+// draws nothing.
+void DrawCursorLines(QImage& picture, int markPos, int spacePos);
