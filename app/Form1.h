@@ -12,6 +12,7 @@
 
 #include "analysis/Spectrum.h"
 #include "app/Platform.h"
+#include "app/SettingsRecord.h"
 #include "capture/WaveDev.h"
 #include "capture/WaveIn.h"
 
@@ -162,6 +163,9 @@ public:
     std::array<DisplayPoint, kSpectrumSize> WavePoints{};
 
     WaveDev Wave;
+    // The settings record as read at start-up, until the restore has applied
+    // it; the settings file's fields live in the fields above meanwhile.
+    SettingsRecord SettingsBlock;
 
     // ---- controls
     QScrollArea* Scroller = nullptr;

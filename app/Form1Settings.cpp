@@ -20,21 +20,6 @@ std::uint16_t low16(int value) {
     return static_cast<std::uint16_t>(value & 0xFFFF);
 }
 
-// The record block between the read in FormCreate and the restore that
-// follows it. It belongs to the window, so it lives as a child object of it.
-class SettingsBlock : public QObject {
-    Q_OBJECT
-public:
-    using QObject::QObject;
-    SettingsRecord record;
-};
-
-SettingsRecord& recordBlock(TForm1& form) {
-    auto* block = form.findChild<SettingsBlock*>(QString(), Qt::FindDirectChildrenOnly);
-    if (block == nullptr) block = new SettingsBlock(&form);
-    return block->record;
-}
-
 std::string settingsPath(const QString& folder) {
     return QFile::encodeName(QDir(folder).filePath(QLatin1String(kSettingsFileName))).toStdString();
 }
@@ -64,7 +49,7 @@ void putLiveFields(const SettingsRecord& r, TForm1& form) {
 } // namespace
 
 int TForm1::ReadSpecData() {
-    SettingsRecord& block = recordBlock(*this);
+    SettingsRecord& block = SettingsBlock;
     takeLiveFields(*this, block);
     const int result = ReadSettingsFile(settingsPath(ProgramFolder), block);
     // After a short read the bytes that did arrive count, for the live
@@ -121,7 +106,7 @@ void TForm1::ApplyDefaultSettings() {
 }
 
 void TForm1::RestoreSettings() {
-    const SettingsRecord r = recordBlock(*this);
+    const SettingsRecord r = SettingsBlock;
     TForm2& dialog = *Form2;
 
     // Showing a tracking button pressed runs no click handler; TrackMode
@@ -177,5 +162,3 @@ void TForm1::RestoreSettings() {
         break;
     }
 }
-
-#include "Form1Settings.moc"
