@@ -6,8 +6,9 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The application's own title is "Quarl". Not as display name: Qt would
+    // append that to every window title.
     QApplication::setApplicationName(QStringLiteral("Quarl"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quarl"));
     // The main window's close ends the program, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
 
