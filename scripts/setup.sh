@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs what Quarl needs to build, run and test on Debian 12.
+# Quick when everything is there already: apt is only touched when a package is missing.
+# Works without a terminal (CI): no prompts, no reads from stdin.
+set -euo pipefail
+
+# Every Debian package the build, the tests and the scripts use. Add new ones here.
+QUARL_PACKAGES=(
+    cmake g++ make pkg-config
+    qt6-base-dev qt6-multimedia-dev
+    libgtest-dev libbenchmark-dev libfftw3-dev
+    pulseaudio pulseaudio-utils
+    xvfb xauth x11-utils xdotool imagemagick libx11-dev fonts-dejavu-core
+    clang-format sox
+)
+
+missing=()
+for pkg in "${QUARL_PACKAGES[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$pkg" 2>/dev/null || true)
+    if [[ "$status" != installed ]]; then
+        missing+=("$pkg")
+    fi
+done
+
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+if [[ $(id -u) -eq 0 ]]; then
+    as_root=()
+elif command -v sudo >/dev/null 2>&1; then
+    as_root=(sudo)
+    # Without a terminal nobody can type a password: fail at once rather than hang.
+    if [[ ! -t 0 ]]; then
+        as_root=(sudo -n)
+    fi
+else
+    echo "setup: missing packages (${missing[*]}) and neither root nor sudo to install them" >&2
+    exit 1
+fi
+
+# Another apt run (an unattended upgrade, a second checkout's setup) may hold the lock for a
+# while: wait for it rather than fail.
+apt_get=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300)
+"${apt_get[@]}" update </dev/null
+"${apt_get[@]}" install -y --no-install-recommends "${missing[@]}" </dev/null

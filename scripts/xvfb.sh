@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# A private virtual X display for running and testing Quarl without a screen.
+#
+#   xvfb.sh start STATE_DIR   start Xvfb on a free display; clients then do: . STATE_DIR/xvfb.env
+#   xvfb.sh stop STATE_DIR    stop it by the PID kept in STATE_DIR/xvfb.pid (safe to repeat)
+set -euo pipefail
+
+first_display=99
+last_display=199
+start_timeout_s=10
+
+usage() {
+    echo "usage: $0 start|stop STATE_DIR" >&2
+    exit 2
+}
+
+# True while the process runs. A zombie counts as gone: in a container nobody may reap it.
+alive() {
+    local pid=$1 state
+    [[ -r /proc/$pid/stat ]] || return 1
+    state=$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null) || return 1
+    [[ -n "$state" && "$state" != Z ]]
+}
+
+# The kept PID, if it still names our server (PIDs get reused).
+kept_pid() {
+    local pid
+    [[ -f "$pid_file" ]] || return 1
+    pid=$(<"$pid_file")
+    [[ "$pid" =~ ^[0-9]+$ ]] || return 1
+    alive "$pid" || return 1
+    [[ "$(cat "/proc/$pid/comm" 2>/dev/null)" == Xvfb ]] || return 1
+    echo "$pid"
+}
+
+stop_server() {
+    local pid
+    if pid=$(kept_pid); then
+        kill -TERM "$pid" 2>/dev/null || true
+        for _ in $(seq 1 30); do
+            alive "$pid" || break
+            sleep 0.1
+        done
+        if alive "$pid"; then
+            echo "xvfb.sh: Xvfb $pid ignored TERM, killing it" >&2
+            kill -KILL "$pid" 2>/dev/null || true
+        fi
+    fi
+    rm -f "$pid_file"
+}
+
+# A display is taken when its lock file or its socket exists, even a stale one: another
+# user's server may be starting right now.
+display_free() {
+    [[ ! -e /tmp/.X$1-lock && ! -e /tmp/.X11-unix/X$1 ]]
+}
+
+[[ $# -eq 2 ]] || usage
+command=$1
+mkdir -p "$2"
+state_dir=$(cd "$2" && pwd)
+pid_file=$state_dir/xvfb.pid
+log_file=$state_dir/xvfb.log
+env_file=$state_dir/xvfb.env
+
+case "$command" in
+stop)
+    stop_server
+    exit 0
+    ;;
+start) ;;
+*) usage ;;
+esac
+
+if pid=$(kept_pid); then
+    echo "xvfb.sh: an Xvfb from $state_dir is already running (PID $pid)" >&2
+    exit 1
+fi
+if ! command -v Xvfb >/dev/null || ! command -v xdpyinfo >/dev/null; then
+    echo "xvfb.sh: Xvfb and xdpyinfo are needed (run scripts/setup.sh)" >&2
+    exit 1
+fi
+: >"$log_file"
+
+# Another server may grab the same number between our check and its start (it then exits at
+# once with "server already active"), so a failed start moves on to the next number.
+for ((n = first_display; n <= last_display; n++)); do
+    display_free "$n" || continue
+    # Without -noreset the server resets when its last client leaves and the next one fails.
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset </dev/null >>"$log_file" 2>&1 &
+    pid=$!
+    echo "$pid" >"$pid_file"
+    deadline=$((SECONDS + start_timeout_s))
+    while alive "$pid"; do
+        if DISPLAY=":$n" XAUTHORITY=/dev/null xdpyinfo >/dev/null 2>&1; then
+            printf 'export DISPLAY=:%d\n' "$n" >"$env_file"
+            echo "xvfb.sh: Xvfb running on :$n (PID $pid), env in $env_file"
+            exit 0
+        fi
+        if ((SECONDS >= deadline)); then
+            echo "xvfb.sh: Xvfb on :$n did not answer within ${start_timeout_s} s; log: $log_file" >&2
+            tail -n 20 "$log_file" >&2
+            stop_server
+            exit 1
+        fi
+        sleep 0.1
+    done
+    rm -f "$pid_file"
+done
+
+echo "xvfb.sh: could not start Xvfb on any display :$first_display..:$last_display; log:" >&2
+tail -n 20 "$log_file" >&2
+exit 1
