@@ -19,8 +19,8 @@ constexpr uint16_t kMaxFftCount = 16384;
 //
 // Per-size state (bit-reversal table, twiddle tables, scratch arrays) is built
 // on the first call with a given n and kept in a thread-local cache, so later
-// calls with that n allocate nothing. Each thread has its own cache; a call
-// is not re-entrant only in the sense that nothing inside it calls back out.
+// calls with that n allocate nothing. Each thread has its own cache, so calls
+// on different threads do not interfere.
 void FFT(uint16_t n, uint16_t m, const int16_t* samples, int32_t* magnitudes);
 
 // The worker: as FFT, with the full-turn angle given (2π gives the transform

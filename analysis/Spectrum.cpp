@@ -21,19 +21,18 @@ constexpr long double kInt64Limit = 0x1p63L;
 // mode, which is the default nearest-even one, like nearbyint; unlike
 // nearbyintl it needs no saving and restoring of the floating-point
 // environment, which made it the slowest step of SpecToPoints.
-int64_t RoundToInt64(long double v) { return std::llrint(v); }
+int64_t RoundToInt64(long double v) {
+    return std::llrint(v);
+}
 
 // Trunc toward zero into int64, saturating, NaN giving 0: the plain cast is
 // undefined for values out of range, which only broken inputs can produce.
 // Built on the nearest-even conversion and a correction step, because a
 // truncating x87 conversion has to switch the control word twice per value.
 int64_t TruncSaturating(long double v) {
-    if (std::isnan(v))
-        return 0;
-    if (v >= kInt64Limit)
-        return std::numeric_limits<int64_t>::max();
-    if (v <= -kInt64Limit)
-        return std::numeric_limits<int64_t>::min();
+    if (std::isnan(v)) return 0;
+    if (v >= kInt64Limit) return std::numeric_limits<int64_t>::max();
+    if (v <= -kInt64Limit) return std::numeric_limits<int64_t>::min();
     int64_t r = RoundToInt64(v);
     if (v >= 0 && static_cast<long double>(r) > v)
         --r;
@@ -50,14 +49,10 @@ int32_t ClampToInt32(int64_t v) {
 } // namespace
 
 uint16_t SampleRateFromButtons(bool s48, bool s44, bool s22, bool s11) {
-    if (s48)
-        return 48000;
-    if (s44)
-        return 44100;
-    if (s22)
-        return 22050;
-    if (s11)
-        return 11025;
+    if (s48) return 48000;
+    if (s44) return 44100;
+    if (s22) return 22050;
+    if (s11) return 11025;
     return 8000;
 }
 
@@ -69,8 +64,8 @@ FrequencyScale ComputeScale(uint16_t sampleRate, uint16_t bandwidth) {
     scale.BinWidth = static_cast<double>(static_cast<long double>(scale.Nyquist) / 256);
     if (sampleRate == 0 || bandwidth == 0)
         return scale; // no valid ratio: ZoomRatio and MaxDisplayFreq stay 0
-    scale.ZoomRatio =
-        static_cast<double>(static_cast<long double>(sampleRate) / static_cast<long double>(bandwidth));
+    scale.ZoomRatio = static_cast<double>(static_cast<long double>(sampleRate) /
+                                          static_cast<long double>(bandwidth));
     // Quotient and product in extended precision, from the stored double
     // ZoomRatio; the result can fall just below the bandwidth (2886.99… for
     // 2887 Hz at 8000/s).
@@ -79,14 +74,11 @@ FrequencyScale ComputeScale(uint16_t sampleRate, uint16_t bandwidth) {
 }
 
 std::string MaxAudioFreqText(const FrequencyScale& scale, bool frequencyView) {
-    if (frequencyView)
-        return std::to_string(TruncSaturating(scale.MaxDisplayFreq));
+    if (frequencyView) return std::to_string(TruncSaturating(scale.MaxDisplayFreq));
     // Block length in ms: 512 samples at SampleRate, taken as unsigned 16-bit.
-    if (!(scale.BinWidth > 0))
-        return "0";
+    if (!(scale.BinWidth > 0)) return "0";
     const long double ms = 1.0L / scale.BinWidth * 1000;
-    if (!(ms < kInt64Limit))
-        return "0";
+    if (!(ms < kInt64Limit)) return "0";
     return std::to_string(static_cast<uint16_t>(RoundToInt64(ms)));
 }
 
@@ -108,8 +100,7 @@ void SpecToPoints(int32_t* averaged, int displayHeight, uint16_t specGainValue, 
     if (bandwidth != 0) {
         step = static_cast<double>(static_cast<long double>(nyquist) /
                                    (static_cast<long double>(bandwidth) / 2));
-        if (step == 0)
-            step = 1.0;
+        if (step == 0) step = 1.0;
     }
 
     int i = 0;
@@ -119,11 +110,11 @@ void SpecToPoints(int32_t* averaged, int displayHeight, uint16_t specGainValue, 
         // product rounded to double could land on a half and round the wrong
         // way (51 × 4000/1088 must give column 187, not 188).
         x = ClampToInt32(RoundToInt64(static_cast<long double>(i) * step));
-        if (x > kLastPoint || i == kLastPoint)
-            break;
+        if (x > kLastPoint || i == kLastPoint) break;
         // Subtract before truncating: magnitude 1 lands just above the base
         // line, on row base − 1.
-        const long double y = static_cast<long double>(base) - averaged[i] * static_cast<long double>(scale);
+        const long double y =
+            static_cast<long double>(base) - averaged[i] * static_cast<long double>(scale);
         points[i] = {x, ClampToInt32(TruncSaturating(y))};
     }
     for (; i < kSpectrumSize; ++i)
@@ -140,8 +131,8 @@ void AverageBuffers(const int32_t* fft, int32_t* accumulator, int32_t* averaged,
         // 32-bit addition; magnitudes of 512-sample blocks keep the sum far
         // inside the range, and wrapping (not undefined overflow) covers
         // anything else.
-        const int32_t sum =
-            static_cast<int32_t>(static_cast<uint32_t>(accumulator[i]) + static_cast<uint32_t>(fft[i]));
+        const int32_t sum = static_cast<int32_t>(static_cast<uint32_t>(accumulator[i]) +
+                                                 static_cast<uint32_t>(fft[i]));
         // The average is the extended-precision quotient stored as a double,
         // and the new sum is Trunc(sum − average) in extended precision. For
         // counts below 2048 plain double arithmetic gives the same numbers,

@@ -12,11 +12,11 @@
 constexpr int kSpectrumSize = 512;
 
 struct FrequencyScale {
-    uint16_t SampleRate = 0; // samples per second
-    uint16_t Nyquist = 0;    // Trunc(SampleRate / 2), Hz
-    uint16_t Bandwidth = 0;  // displayed bandwidth, Hz
-    double BinWidth = 0;     // Nyquist / 256, Hz per FFT bin
-    double ZoomRatio = 0;    // SampleRate / Bandwidth; 0 when there is no valid ratio
+    uint16_t SampleRate = 0;   // samples per second
+    uint16_t Nyquist = 0;      // Trunc(SampleRate / 2), Hz
+    uint16_t Bandwidth = 0;    // displayed bandwidth, Hz
+    double BinWidth = 0;       // Nyquist / 256, Hz per FFT bin
+    double ZoomRatio = 0;      // SampleRate / Bandwidth; 0 when there is no valid ratio
     double MaxDisplayFreq = 0; // frequency of column 512, Hz
 };
 
@@ -63,5 +63,4 @@ void SpecToPoints(int32_t* averaged, int displayHeight, uint16_t specGainValue, 
 // magnitude is added to its running sum, the average is that sum divided by
 // avgCount (cut to an integer) and the average is taken off the sum again.
 // fft, accumulator, averaged: 512 entries each. Allocates nothing.
-void AverageBuffers(const int32_t* fft, int32_t* accumulator, int32_t* averaged,
-                    uint16_t avgCount);
+void AverageBuffers(const int32_t* fft, int32_t* accumulator, int32_t* averaged, uint16_t avgCount);

@@ -17,13 +17,10 @@ constexpr int kMaxPrecision = 18; // significant digits an 80-bit value can carr
 // Trunc toward zero into int64, saturating, NaN giving 0 (the plain cast is
 // undefined out of range).
 int64_t TruncSaturating(long double v) {
-    if (std::isnan(v))
-        return 0;
+    if (std::isnan(v)) return 0;
     constexpr long double kLimit = 0x1p63L;
-    if (v >= kLimit)
-        return std::numeric_limits<int64_t>::max();
-    if (v <= -kLimit)
-        return std::numeric_limits<int64_t>::min();
+    if (v >= kLimit) return std::numeric_limits<int64_t>::max();
+    if (v <= -kLimit) return std::numeric_limits<int64_t>::min();
     return static_cast<int64_t>(v);
 }
 
@@ -39,8 +36,7 @@ Decimal ParseScientific(const char* text) {
     Decimal d;
     const char* p = text;
     for (; *p != 'e'; ++p)
-        if (*p != '.')
-            d.digits.push_back(*p);
+        if (*p != '.') d.digits.push_back(*p);
     d.exponent = std::atoi(p + 1);
     return d;
 }
@@ -69,8 +65,7 @@ Decimal RoundSignificant(long double value, int precision) {
     const bool looksLikeHalf =
         d.digits[precision] == '5' &&
         d.digits.find_first_not_of('0', static_cast<size_t>(precision) + 1) == std::string::npos;
-    if (looksLikeHalf)
-        d = ExactDigits(value, d.exponent);
+    if (looksLikeHalf) d = ExactDigits(value, d.exponent);
 
     const bool up = d.digits[precision] >= '5';
     d.digits.resize(static_cast<size_t>(precision));
@@ -92,12 +87,9 @@ Decimal RoundSignificant(long double value, int precision) {
 }
 
 std::string FormatGeneralExtended(long double value, int precision, char decimalSeparator) {
-    if (std::isnan(value))
-        return "NAN";
-    if (std::isinf(value))
-        return value > 0 ? "INF" : "-INF";
-    if (value == 0)
-        return "0";
+    if (std::isnan(value)) return "NAN";
+    if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+    if (value == 0) return "0";
     precision = std::clamp(precision, 1, kMaxPrecision);
 
     const Decimal d = RoundSignificant(std::fabs(value), precision);
@@ -109,10 +101,8 @@ std::string FormatGeneralExtended(long double value, int precision, char decimal
         if (e >= 0) {
             const size_t intLen = static_cast<size_t>(e) + 1;
             text += digits.substr(0, intLen);
-            if (digits.size() < intLen)
-                text.append(intLen - digits.size(), '0');
-            if (digits.size() > intLen)
-                text += decimalSeparator + digits.substr(intLen);
+            if (digits.size() < intLen) text.append(intLen - digits.size(), '0');
+            if (digits.size() > intLen) text += decimalSeparator + digits.substr(intLen);
         } else {
             text += '0';
             text += decimalSeparator;
@@ -122,8 +112,7 @@ std::string FormatGeneralExtended(long double value, int precision, char decimal
         return text;
     }
     text += digits[0];
-    if (digits.size() > 1)
-        text += decimalSeparator + digits.substr(1);
+    if (digits.size() > 1) text += decimalSeparator + digits.substr(1);
     char exponent[16];
     std::snprintf(exponent, sizeof exponent, "E%c%02d", e < 0 ? '-' : '+', std::abs(e));
     return text + exponent;
@@ -132,8 +121,7 @@ std::string FormatGeneralExtended(long double value, int precision, char decimal
 } // namespace
 
 double ColumnToFrequency(int column, double zoomRatio, double binWidth) {
-    if (!(zoomRatio > 0))
-        return 0.0;
+    if (!(zoomRatio > 0)) return 0.0;
     return static_cast<double>(static_cast<long double>(column) / zoomRatio * binWidth);
 }
 
@@ -143,16 +131,13 @@ int ValidateCursorPos(int pos, int width, bool& draggingMark, bool& draggingSpac
         draggingMark = false;
         draggingSpace = false;
     }
-    if (pos < 0)
-        pos = width;
+    if (pos < 0) pos = width;
     return pos;
 }
 
 int ClampDragPosition(int x, int width) {
-    if (x > width)
-        return width;
-    if (x < 0)
-        return 0;
+    if (x > width) return width;
+    if (x < 0) return 0;
     return x;
 }
 
@@ -162,8 +147,7 @@ std::string FormatGeneral(double value, int precision, char decimalSeparator) {
 
 std::optional<CursorTexts> FrequencyReadout(uint16_t markPos, uint16_t spacePos, double zoomRatio,
                                             double binWidth) {
-    if (!(zoomRatio > 0) || !std::isfinite(zoomRatio))
-        return std::nullopt;
+    if (!(zoomRatio > 0) || !std::isfinite(zoomRatio)) return std::nullopt;
     const double markFreq = ColumnToFrequency(markPos, zoomRatio, binWidth);
     const double spaceFreq = ColumnToFrequency(spacePos, zoomRatio, binWidth);
     CursorTexts texts;
@@ -171,8 +155,8 @@ std::optional<CursorTexts> FrequencyReadout(uint16_t markPos, uint16_t spacePos,
     texts.mark = std::to_string(TruncSaturating(markFreq));
     texts.space = std::to_string(TruncSaturating(spaceFreq));
     // The distance of the unrounded frequencies, not of the two texts.
-    texts.shift = std::to_string(
-        TruncSaturating(std::fabs(static_cast<long double>(markFreq) - spaceFreq)));
+    texts.shift =
+        std::to_string(TruncSaturating(std::fabs(static_cast<long double>(markFreq) - spaceFreq)));
     return texts;
 }
 

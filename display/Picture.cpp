@@ -19,26 +19,28 @@ constexpr QRgb kSpaceRed = 0xFFFF0000;
 // One vertical line written straight into the pixel rows: exact, and far
 // cheaper than a painter for a 1-pixel column.
 void DrawColumn(QImage& picture, int column, QRgb colour) {
-    if (column < 0 || column >= picture.width())
-        return;
+    if (column < 0 || column >= picture.width()) return;
     if (picture.depth() != 32) { // not the display picture's format: slow but right
         for (int y = 0; y < picture.height(); ++y)
             picture.setPixelColor(column, y, QColor::fromRgb(colour));
         return;
     }
-    for (int y = 0; y < picture.height(); ++y)
-        reinterpret_cast<QRgb*>(picture.scanLine(y))[column] = colour;
+    uchar* row = picture.bits(); // detaches once, not once per row
+    const qsizetype stride = picture.bytesPerLine();
+    for (int y = 0; y < picture.height(); ++y, row += stride)
+        reinterpret_cast<QRgb*>(row)[column] = colour;
 }
 
 } // namespace
 
-void ClearPicture(QImage& picture) { picture.fill(QColor::fromRgb(kWhite)); }
+void ClearPicture(QImage& picture) {
+    picture.fill(QColor::fromRgb(kWhite));
+}
 
 void DrawSpectrumTrace(QImage& picture, const DisplayPoint* points, int first, int last) {
     first = std::max(first, 0);
     last = std::min(last, kSpectrumSize - 1);
-    if (last < first)
-        return;
+    if (last < first) return;
     // A copy on the stack: the painter wants QPoints, and nothing here may
     // allocate per block.
     std::array<QPoint, kSpectrumSize> polyline;

@@ -74,7 +74,8 @@ TEST(Scale, RateButtonsAreTestedFromTheTop) {
 // has no ratio instead of an infinity or NaN, and the labels read "0".
 TEST(Scale, ZeroRateOrBandwidthGivesNoRatio) {
     for (auto [rate, bandwidth] : {std::pair{0, 4000}, {8000, 0}, {0, 0}}) {
-        const FrequencyScale s = ComputeScale(static_cast<uint16_t>(rate), static_cast<uint16_t>(bandwidth));
+        const FrequencyScale s =
+            ComputeScale(static_cast<uint16_t>(rate), static_cast<uint16_t>(bandwidth));
         EXPECT_EQ(s.ZoomRatio, 0.0) << rate << "/" << bandwidth;
         EXPECT_EQ(s.MaxDisplayFreq, 0.0);
         EXPECT_EQ(MaxAudioFreqText(s, true), "0");
@@ -103,7 +104,8 @@ const ColumnCase kColumns[] = {
     {24000, 24000, {{0, 0}, {1, 2}, {100, 200}, {255, 510}}, 256, 512},
     {4000, 2000, {{0, 0}, {1, 4}, {127, 508}}, 128, 512},
     // Step 2.5: halves go to the even neighbour.
-    {24000, 19200,
+    {24000,
+     19200,
      {{0, 0}, {1, 2}, {2, 5}, {3, 8}, {4, 10}, {5, 12}, {6, 15}, {7, 18}, {8, 20}, {204, 510}},
      205,
      512},
@@ -154,11 +156,9 @@ struct HeightCase {
 const HeightCase kHeights[] = {
     {1, 101000, 50}, // 91 − 40.000…01
     {1, 2525, 89},   // 91 − 1.000…01
-    {1, 100, 90},
-    {100, 10000, -109},
-    {100, 4550, 0},   // 91 − 91.000…002 = −0.000…002, cut to 0, not −1
-    {100, 4600, -1},
-    {100, 1, 90},
+    {1, 100, 90},    {100, 10000, -109},
+    {100, 4550, 0}, // 91 − 91.000…002 = −0.000…002, cut to 0, not −1
+    {100, 4600, -1}, {100, 1, 90},
 };
 
 class HeightTable : public ::testing::TestWithParam<HeightCase> {};
