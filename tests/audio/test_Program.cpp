@@ -1,51 +1,16 @@
 // The whole program on the real sound input: blocks are counted and analysed,
 // and a sound server that dies under the recording is reported and the
 // window closes in order.
-#include "app/Application.h"
-#include "app/Form1.h"
-#include "capture/QtWaveIn.h"
+#include "support/RealProgram.h"
 
 #include <QAudioDevice>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QMediaDevices>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
-
-template <typename Pred> bool waitFor(Pred done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
-
-struct Program {
-    wavein::QtWaveIn device;
-    std::vector<std::string> boxes;
-    QTemporaryDir folder;
-    std::unique_ptr<QuarlApplication> app;
-
-    Program() {
-        Platform p = DesktopPlatform();
-        p.errorBox = [this](QWidget*, const QString&, const QString& text) {
-            boxes.push_back(text.toStdString());
-        };
-        app = std::make_unique<QuarlApplication>(device, p);
-        app->CreateWindows(folder.path());
-        app->Start();
-    }
-    ~Program() {
-        if (!app->Form1()->IsClosed()) app->Form1()->CloseWindow();
-        waitFor([] { return false; }, 50);
-    }
-    TForm1& form() { return *app->Form1(); }
-};
 
 void requireServer() {
     if (QMediaDevices::defaultAudioInput().isNull()) {
@@ -59,7 +24,7 @@ void requireServer() {
 
 TEST(Program, CountsAndAnalysesTheBlocksOfTheRealInput) {
     requireServer();
-    Program prog;
+    RealProgram prog;
     ASSERT_TRUE(prog.boxes.empty());
     // Two seconds at 8000/s is about 31 blocks; the first few are skipped
     // while the start-up's busy flag lasts.
@@ -79,7 +44,7 @@ TEST(ServerDies, WhileRecordingTheErrorIsShownAndTheWindowClosesInOrder) {
         GTEST_SKIP()
             << "runs only under its own private PulseAudio (tests/audio/with_private_pulse.sh)";
     requireServer();
-    Program prog;
+    RealProgram prog;
     ASSERT_TRUE(waitFor([&] { return prog.form().BlocksReceived >= 5; }, 5000));
 
     ASSERT_EQ(::kill(pid.toInt(), SIGKILL), 0);

@@ -1,55 +1,25 @@
 // The program on a real display and the real sound input, driven like a user
 // would: the private PulseAudio plays 1000 Hz, the defaults show 8000/s with
 // a bandwidth of 4000 Hz.
-#include "app/Application.h"
-#include "app/Form1.h"
-#include "app/Form2.h"
-#include "capture/QtWaveIn.h"
 #include "display/ImageView.h"
+#include "support/RealProgram.h"
 
 #include <QAudioDevice>
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMediaDevices>
-#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
 
-template <typename Pred> bool waitFor(Pred done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
-
-struct LiveProgram {
-    wavein::QtWaveIn device;
-    std::vector<std::string> boxes;
-    QTemporaryDir folder;
-    std::unique_ptr<QuarlApplication> app;
-
+// The windows shown on the display, the way the program starts them.
+struct LiveProgram : RealProgram {
     LiveProgram() {
-        Platform p = DesktopPlatform();
-        p.errorBox = [this](QWidget*, const QString&, const QString& text) {
-            boxes.push_back(text.toStdString());
-        };
-        app = std::make_unique<QuarlApplication>(device, p);
-        app->CreateWindows(folder.path());
-        app->Start();
         if (!QTest::qWaitForWindowExposed(app->Form1()))
             ADD_FAILURE() << "the main window was not shown";
     }
-    ~LiveProgram() {
-        if (!form().IsClosed()) form().CloseWindow();
-        waitFor([] { return false; }, 50);
-    }
-    TForm1& form() { return *app->Form1(); }
-    TForm2& dialog() { return *app->Form2(); }
 };
 
 // The column of the highest point of the trace (smallest y; the tone is
@@ -123,11 +93,11 @@ TEST_F(Live, ARateChosenInTheDialogRestartsTheCaptureAtItsPace) {
     EXPECT_EQ(prog.form().SpecSampleRate, 22050);
 
     // Let the new stream settle, then count blocks for two seconds.
-    waitFor([] { return false; }, 700);
+    runEventsFor(700);
     const auto first = prog.form().BlocksReceived;
     QElapsedTimer t;
     t.start();
-    waitFor([] { return false; }, 2000);
+    runEventsFor(2000);
     const double blocks = static_cast<double>(prog.form().BlocksReceived - first);
     const double expected = t.elapsed() / 1000.0 * 22050 / 512;
     EXPECT_NEAR(blocks, expected, expected * 0.06);
