@@ -10,6 +10,10 @@
 # PULSE_SERVER say in the caller's environment. Works as root (CI runs as root).
 set -euo pipefail
 
+. "$(dirname "$0")/service-lib.sh"
+service_comm=pulseaudio
+service_label='pulse.sh: daemon'
+
 script_dir=$(cd "$(dirname "$0")" && pwd)
 pa_file=$script_dir/quarl-test.pa
 source_name=quarl_input
@@ -20,46 +24,12 @@ usage() {
     exit 2
 }
 
-# True while the process runs. A zombie counts as gone: in a container nobody may reap it.
-alive() {
-    local pid=$1 state
-    [[ -r /proc/$pid/stat ]] || return 1
-    state=$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null) || return 1
-    [[ -n "$state" && "$state" != Z ]]
-}
-
-# The kept PID, if it still names our daemon (PIDs get reused after a crash or reboot).
-kept_pid() {
-    local pid
-    [[ -f "$pid_file" ]] || return 1
-    pid=$(<"$pid_file")
-    [[ "$pid" =~ ^[0-9]+$ ]] || return 1
-    alive "$pid" || return 1
-    [[ "$(cat "/proc/$pid/comm" 2>/dev/null)" == pulseaudio ]] || return 1
-    echo "$pid"
-}
-
 # Runs a client command against the private daemon only.
 client() {
     env -u PULSE_SINK -u PULSE_SOURCE XDG_RUNTIME_DIR="$xdg_dir" PULSE_SERVER="$server" \
         PULSE_CLIENTCONFIG="$state_dir/client.conf" "$@"
 }
 
-stop_daemon() {
-    local pid
-    if pid=$(kept_pid); then
-        kill -TERM "$pid" 2>/dev/null || true
-        for _ in $(seq 1 30); do
-            alive "$pid" || break
-            sleep 0.1
-        done
-        if alive "$pid"; then
-            echo "pulse.sh: daemon $pid ignored TERM, killing it" >&2
-            kill -KILL "$pid" 2>/dev/null || true
-        fi
-    fi
-    rm -f "$pid_file"
-}
 
 [[ $# -eq 2 ]] || usage
 command=$1
@@ -74,7 +44,7 @@ server=unix:$socket
 
 case "$command" in
 stop)
-    stop_daemon
+    stop_service
     exit 0
     ;;
 start) ;;
@@ -124,7 +94,7 @@ until client pactl info >/dev/null 2>&1; do
     if ((SECONDS >= deadline)); then
         echo "pulse.sh: PulseAudio did not answer within ${start_timeout_s} s; its log ($log_file):" >&2
         tail -n 20 "$log_file" >&2
-        stop_daemon
+        stop_service
         exit 1
     fi
     sleep 0.1
@@ -135,7 +105,7 @@ done
 if grep -q '^E: ' "$log_file" || [[ "$(client pactl get-default-source)" != "$source_name" ]]; then
     echo "pulse.sh: the PulseAudio set-up from $pa_file failed; its log ($log_file):" >&2
     grep '^E: ' "$log_file" >&2 || true
-    stop_daemon
+    stop_service
     exit 1
 fi
 
@@ -151,7 +121,7 @@ rm -f "$warm_up"
 if ((got < 1024 || audible == 0)); then
     echo "pulse.sh: warm-up recording from $source_name got $got bytes, $audible of them" \
         "not zero (want 1024 bytes of tone); log: $log_file" >&2
-    stop_daemon
+    stop_service
     exit 1
 fi
 

@@ -5,6 +5,10 @@
 #   xvfb.sh stop STATE_DIR    stop it by the PID kept in STATE_DIR/xvfb.pid (safe to repeat)
 set -euo pipefail
 
+. "$(dirname "$0")/service-lib.sh"
+service_comm=Xvfb
+service_label='xvfb.sh: Xvfb'
+
 first_display=99
 last_display=199
 start_timeout_s=10
@@ -14,40 +18,6 @@ usage() {
     exit 2
 }
 
-# True while the process runs. A zombie counts as gone: in a container nobody may reap it.
-alive() {
-    local pid=$1 state
-    [[ -r /proc/$pid/stat ]] || return 1
-    state=$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null) || return 1
-    [[ -n "$state" && "$state" != Z ]]
-}
-
-# The kept PID, if it still names our server (PIDs get reused).
-kept_pid() {
-    local pid
-    [[ -f "$pid_file" ]] || return 1
-    pid=$(<"$pid_file")
-    [[ "$pid" =~ ^[0-9]+$ ]] || return 1
-    alive "$pid" || return 1
-    [[ "$(cat "/proc/$pid/comm" 2>/dev/null)" == Xvfb ]] || return 1
-    echo "$pid"
-}
-
-stop_server() {
-    local pid
-    if pid=$(kept_pid); then
-        kill -TERM "$pid" 2>/dev/null || true
-        for _ in $(seq 1 30); do
-            alive "$pid" || break
-            sleep 0.1
-        done
-        if alive "$pid"; then
-            echo "xvfb.sh: Xvfb $pid ignored TERM, killing it" >&2
-            kill -KILL "$pid" 2>/dev/null || true
-        fi
-    fi
-    rm -f "$pid_file"
-}
 
 # A display is taken when its lock file or its socket exists, even a stale one: another
 # user's server may be starting right now.
@@ -65,7 +35,7 @@ env_file=$state_dir/xvfb.env
 
 case "$command" in
 stop)
-    stop_server
+    stop_service
     exit 0
     ;;
 start) ;;
@@ -100,7 +70,7 @@ for ((n = first_display; n <= last_display; n++)); do
         if ((SECONDS >= deadline)); then
             echo "xvfb.sh: Xvfb on :$n did not answer within ${start_timeout_s} s; log: $log_file" >&2
             tail -n 20 "$log_file" >&2
-            stop_server
+            stop_service
             exit 1
         fi
         sleep 0.1
