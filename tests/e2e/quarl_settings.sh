@@ -51,9 +51,9 @@ window=$("$xclose" --wait "$title" 15) || fail "no window titled \"$title\""
 rate=
 for _ in $(seq 1 50); do
     rate=$(pactl list source-outputs 2>/dev/null | awk -v pid="$pid" '
-        /^Source Output #/ { spec = "" }
-        /^[ \t]*Sample Specification: / { spec = $NF }
-        /application\.process\.id = / { gsub(/"/, "", $3); if ($3 == pid) print spec }')
+        /^Source Output #/ { format = "" }
+        /^[ \t]*Sample [[:alpha:]]+: / { format = $NF }
+        /application\.process\.id = / { gsub(/"/, "", $3); if ($3 == pid) print format }')
     [[ -n "$rate" ]] && break
     sleep 0.1
 done
