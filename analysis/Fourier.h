@@ -29,9 +29,22 @@ void FFT(uint16_t n, uint16_t m, const int16_t* samples, int32_t* magnitudes);
 void FourierTransform(uint16_t n, uint16_t m, const int16_t* samples, double angle,
                       int32_t* magnitudes);
 
+// The butterfly code the transform runs. Best picks the fastest this
+// processor has (AVX, else SSE2); the others force one, so that tests can
+// compare each with the stepwise transform on the machine they run on. All
+// give the same numbers to the last bit. Small counts fall back to a simpler
+// kernel whatever is chosen (AVX from 32, SSE2 from 8 samples).
+enum class FftKernel { Best, Portable, Sse2, Avx };
+
+// Makes `kernel` the one used by every later call in this process. Returns
+// false and changes nothing when this processor or build lacks it. Not meant
+// to be called while a transform runs on another thread.
+bool SelectFftKernel(FftKernel kernel);
+
 // The magnitude of one bin as the transform writes it: √(re² + im²) with the
 // squares, their sum and the root in extended (80-bit) precision, rounded to
-// the nearest integer, ties to even.
+// the nearest integer, ties to even. Computed by the selected kernel's own
+// magnitude code.
 int32_t Magnitude(double re, double im);
 
 // Position of the lowest set bit of n, testing bits 0, 1, … in turn: log2(n)

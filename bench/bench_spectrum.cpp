@@ -1,6 +1,8 @@
 // Speed of one captured block on its way to the spectrum picture.
 //
 //   FftOurs         FFT(512, 512): our transform including the integer magnitudes
+//   FftOursSse2     the same forced onto the SSE2 kernel, as on a processor
+//                   without AVX
 //   FftFftwComplex  FFTW's 512-point complex transform (FFTW_MEASURE), input
 //                   copied in as complex numbers: the yardstick (ours within 2x)
 //   SpectrumBlock   FFT, SpecToPoints, AverageBuffers, then clearing a 512 x 93
@@ -55,6 +57,16 @@ void FftOurs(benchmark::State& state) {
     }
 }
 BENCHMARK(FftOurs);
+
+void FftOursSse2(benchmark::State& state) {
+    if (!SelectFftKernel(FftKernel::Sse2)) {
+        state.SkipWithError("no SSE2 kernel in this build");
+        return;
+    }
+    FftOurs(state);
+    SelectFftKernel(FftKernel::Best);
+}
+BENCHMARK(FftOursSse2);
 
 void FftFftwComplex(benchmark::State& state) {
     const auto block = RealisticBlock();

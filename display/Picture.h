@@ -12,7 +12,10 @@ void ClearPicture(QImage& picture);
 
 // The spectrum trace: a blue (0, 0, 255) polyline, 1 pixel wide, not
 // antialiased, through points[first] … points[last] in order (the program
-// draws entries 1 … 511). Points outside the picture are clipped.
+// draws entries 1 … 511). As a Windows GDI polyline: each segment is drawn
+// from its start up to but not including its end, so points[last] itself is
+// not drawn. Points may lie anywhere; what falls outside the picture is
+// clipped.
 void DrawSpectrumTrace(QImage& picture, const DisplayPoint* points, int first, int last);
 
 // The two cursors as vertical lines over rows 0 … height − 1: the mark cursor

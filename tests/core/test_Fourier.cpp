@@ -75,6 +75,40 @@ std::vector<int32_t> Transform(const std::vector<int16_t>& block, uint16_t m) {
     return out;
 }
 
+// Runs a test once per butterfly kernel (portable, SSE2, AVX), so that every
+// path this machine can run is held against the same reference; a kernel the
+// processor lacks is skipped. The best kernel is restored afterwards.
+class FourierKernel : public ::testing::TestWithParam<FftKernel> {
+protected:
+    void SetUp() override {
+        if (!SelectFftKernel(GetParam())) GTEST_SKIP() << "kernel not available here";
+    }
+    void TearDown() override { SelectFftKernel(FftKernel::Best); }
+};
+
+std::string KernelName(const ::testing::TestParamInfo<FftKernel>& info) {
+    switch (info.param) {
+    case FftKernel::Portable:
+        return "Portable";
+    case FftKernel::Sse2:
+        return "Sse2";
+    case FftKernel::Avx:
+        return "Avx";
+    default:
+        return "Best";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fourier, FourierKernel,
+                         ::testing::Values(FftKernel::Portable, FftKernel::Sse2, FftKernel::Avx),
+                         KernelName);
+
+TEST(FourierKernelChoice, AnUnknownKernelIsRefusedAndBestIsAlwaysAccepted) {
+    EXPECT_FALSE(SelectFftKernel(static_cast<FftKernel>(99)));
+    EXPECT_TRUE(SelectFftKernel(FftKernel::Portable));
+    EXPECT_TRUE(SelectFftKernel(FftKernel::Best));
+}
+
 TEST(FourierBits, IndexBitsIsTheLowestSetBit) {
     EXPECT_EQ(IndexBits(512), 9);
     EXPECT_EQ(IndexBits(1), 0);
@@ -156,7 +190,7 @@ TEST(FourierWorked, FewerOutputsGiveTheLeadingBinsAndTouchNothingElse) {
 }
 
 // The magnitude rule on its own: ties go to the even neighbour.
-TEST(FourierMagnitude, HalvesRoundToEven) {
+TEST_P(FourierKernel, MagnitudeHalvesRoundToEven) {
     EXPECT_EQ(Magnitude(2.5, 0), 2);
     EXPECT_EQ(Magnitude(3.5, 0), 4);
     EXPECT_EQ(Magnitude(0, -0.5), 0);
@@ -170,7 +204,7 @@ TEST(FourierMagnitude, HalvesRoundToEven) {
 // extended precision near a half-integer. Values a few units of 2⁻⁵³ away
 // from a half, in every direction, must still round as extended precision
 // says.
-TEST(FourierMagnitude, AgreesWithExtendedPrecisionNearHalves) {
+TEST_P(FourierKernel, MagnitudeAgreesWithExtendedPrecisionNearHalves) {
     std::mt19937_64 rng(11);
     std::uniform_real_distribution<double> angle(0, kTwoPi);
     std::uniform_int_distribution<int> whole(0, 1 << 29);
@@ -188,7 +222,7 @@ TEST(FourierMagnitude, AgreesWithExtendedPrecisionNearHalves) {
     }
 }
 
-TEST(FourierReference, BitIdenticalToStepwiseForEverySize) {
+TEST_P(FourierKernel, ReferenceBitIdenticalToStepwiseForEverySize) {
     std::mt19937 rng(2024);
     for (uint32_t n = 1; n <= 16384; n *= 2) {
         const int blocks = n <= 1024 ? 40 : 6;
@@ -204,7 +238,7 @@ TEST(FourierReference, BitIdenticalToStepwiseForEverySize) {
     }
 }
 
-TEST(FourierReference, BitIdenticalForLoudAndQuietExtremes) {
+TEST_P(FourierKernel, ReferenceBitIdenticalForLoudAndQuietExtremes) {
     std::mt19937 rng(5);
     for (uint16_t n : {2, 4, 64, 512, 4096}) {
         std::vector<int16_t> alternating(n), clipped(n), quiet(n);
@@ -220,7 +254,7 @@ TEST(FourierReference, BitIdenticalForLoudAndQuietExtremes) {
 
 // The twiddle tables are cached per size; another angle must rebuild them and
 // the full-turn transform afterwards must not see stale values.
-TEST(FourierReference, OtherAnglesRebuildTheCachedTables) {
+TEST_P(FourierKernel, ReferenceOtherAnglesRebuildTheCachedTables) {
     std::mt19937 rng(3);
     const auto block = RandomBlock(rng, 256);
     for (double angle : {kTwoPi, 1.0, -kTwoPi, 3.0 * kTwoPi, kTwoPi}) {

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
+#include <initializer_list>
+#include <vector>
 
 namespace {
 
@@ -71,6 +74,66 @@ TEST(Picture, TraceLeavesOutEntryZero) {
     EXPECT_EQ(picture.pixel(0, 0), kWhite);
     EXPECT_EQ(picture.pixel(0, 25), kWhite);
     EXPECT_EQ(picture.pixel(1, 50), kBlue);
+}
+
+QImage TraceOf(std::initializer_list<DisplayPoint> polyline) {
+    const std::vector<DisplayPoint> points(polyline);
+    QImage picture = DisplayPicture();
+    ClearPicture(picture);
+    DrawSpectrumTrace(picture, points.data(), 0, static_cast<int>(points.size()) - 1);
+    return picture;
+}
+
+// As a GDI polyline: each segment up to but not including its end point, so
+// a corner is drawn once and the last point not at all.
+TEST(Picture, TraceLeavesOutItsLastPoint) {
+    const QImage corner = TraceOf({{10, 10}, {20, 10}, {20, 20}});
+    EXPECT_EQ(corner.pixel(10, 10), kBlue);
+    EXPECT_EQ(corner.pixel(20, 10), kBlue); // the corner, as the second segment's start
+    EXPECT_EQ(corner.pixel(20, 19), kBlue);
+    EXPECT_EQ(corner.pixel(20, 20), kWhite);
+    EXPECT_EQ(CountColour(corner, kBlue), 20);
+
+    const QImage steep = TraceOf({{5, 0}, {8, 9}}); // one pixel per row, 9 rows
+    EXPECT_EQ(CountColour(steep, kBlue), 9);
+    EXPECT_EQ(steep.pixel(5, 0), kBlue);
+    EXPECT_EQ(steep.pixel(8, 8), kBlue); // 8 − 1/3 rounds to 8
+    EXPECT_EQ(steep.pixel(8, 9), kWhite);
+
+    EXPECT_EQ(CountColour(TraceOf({{30, 30}, {30, 30}}), kBlue), 0); // no length
+}
+
+// Segments reaching outside the 512 x 93 picture keep exactly their inside
+// pixels; far-away ends cost nothing and wrap nowhere.
+TEST(Picture, TraceIsClippedToThePicture) {
+    struct Case {
+        DisplayPoint a, b;
+        int blue; // pixels inside
+    };
+    const Case cases[] = {
+        {{-100, 50}, {600, 50}, 512},              // across the whole width
+        {{10, -2000000000}, {10, 2000000000}, 93}, // down the whole height
+        {{-2000000000, -5}, {2000000000, -5}, 0},  // above the picture
+        {{-1000000, -1000000}, {-5, 3}, 0},        // left of it
+        {{520, 0}, {900, 92}, 0},                  // right of it
+        {{0, 92}, {511, 92}, 511},                 // bottom row, end left out
+        {{511, 0}, {511, 200}, 93},                // right column
+        {{-2147483647, 0}, {2147483647, 92}, 512}, // shallow through all of it
+    };
+    for (const Case& c : cases) {
+        const QImage picture = TraceOf({c.a, c.b});
+        EXPECT_EQ(CountColour(picture, kBlue), c.blue)
+            << c.a.x << ", " << c.a.y << " to " << c.b.x << ", " << c.b.y;
+    }
+    // Along the diagonal-ish line from (-100, 0) to (412, 93) every column from
+    // 0 on holds the pixel nearest the true line.
+    const QImage slope = TraceOf({{-100, 0}, {412, 93}});
+    for (int x = 0; x < 412; ++x) {
+        const double y = (x + 100) * 93.0 / 512.0;
+        const int nearest = static_cast<int>(std::floor(y + 0.5));
+        if (nearest >= 93) continue;
+        ASSERT_EQ(slope.pixel(x, nearest), kBlue) << x;
+    }
 }
 
 TEST(Picture, CursorsAreFullHeightColumnsSpaceOnTop) {
