@@ -95,7 +95,7 @@ TEST_P(RealDevice, DeliversWholeBlocksInOrderAtThePaceOfTheRateCarryingTheTone) 
 
     // Let the stream settle, then measure over about three seconds.
     const double period = 512.0 / rate;
-    const int settle = static_cast<int>(0.5 / period);
+    const int settle = static_cast<int>(1.0 / period);
     const int measured = static_cast<int>(3.0 / period);
     ASSERT_TRUE(
         waitFor([&] { return rec.arrivals.size() >= std::size_t(settle + measured + 1); }, 10000))
