@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/ExitQuietly.h"
 #include "app/Form1.h"
 #include "capture/QtWaveIn.h"
 
@@ -12,11 +13,15 @@ int main(int argc, char** argv) {
     // The main window's close ends the program, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    wavein::QtWaveIn device;
-    QuarlApplication quarl(device, DesktopPlatform());
-    quarl.CreateWindows();
-    QObject::connect(quarl.Form1(), &TForm1::Closed, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-    quarl.Start();
-    return QApplication::exec();
+    int status = 0;
+    {
+        wavein::QtWaveIn device;
+        QuarlApplication quarl(device, DesktopPlatform());
+        quarl.CreateWindows();
+        QObject::connect(quarl.Form1(), &TForm1::Closed, &app, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
+        quarl.Start();
+        status = QApplication::exec();
+    }
+    ExitQuietly(status);
 }

@@ -1,3 +1,5 @@
+#include "app/ExitQuietly.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -5,5 +7,6 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    // The real sound input was used: see ExitQuietly.
+    ExitQuietly(RUN_ALL_TESTS());
 }

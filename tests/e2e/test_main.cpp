@@ -1,3 +1,5 @@
+#include "app/ExitQuietly.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -7,5 +9,6 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    // The real sound input was used: see ExitQuietly.
+    ExitQuietly(RUN_ALL_TESTS());
 }
