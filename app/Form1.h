@@ -1,12 +1,14 @@
 // The main window: the program's whole state lives here as plain fields.
 //
-// Its methods are defined next to their subsystem:
-//   capture/Form1Capture.cpp  device notifications, device errors, teardown
-//   capture/Form1Rates.cpp    sample-rate probing and per-view rates
-//   display/Form1Spectrum.cpp scale, points, averaging, the spectrum view
-//   display/Form1Cursors.cpp  cursors, read-out, mouse, arrows, resize
-//   app/Form1.cpp             layout, start-up, close, refresh, load check
-//   app/Form1Settings.cpp     the settings file and its restore
+// Its methods are split over app/ by subsystem; each file passes the
+// window's fields to the Qt-free core (analysis/, display/, capture/) and
+// stores what comes back. Those folders never include app/.
+//   Form1.cpp          layout, start-up, close, refresh, load check
+//   Form1Capture.cpp   device notifications, device errors, teardown
+//   Form1Rates.cpp     sample-rate probing and per-view rates
+//   Form1Spectrum.cpp  scale, points, averaging, the spectrum view
+//   Form1Cursors.cpp   cursors, read-out, mouse, arrows, resize
+//   Form1Settings.cpp  the settings file and its restore
 // Everything runs on the GUI thread.
 #pragma once
 
@@ -50,7 +52,7 @@ public:
     // own folder (tests point it elsewhere).
     QString ProgramFolder;
 
-    // ---- life cycle (app/Form1.cpp)
+    // ---- life cycle (Form1.cpp)
     void FormCreate();
     bool FormCloseQuery();
     void FormClose();
@@ -66,12 +68,12 @@ public:
     // The device error box with the text for `code`.
     void DeviceErrorBox(wavein::MMResult code);
 
-    // ---- capture (capture/Form1Capture.cpp)
+    // ---- capture (Form1Capture.cpp)
     void MMWimOpen(wavein::Handle device);
     void MMWimData(wavein::Handle device, wavein::WaveHeader* header);
     void MMWimClose();
 
-    // ---- rates (capture/Form1Rates.cpp)
+    // ---- rates (Form1Rates.cpp)
     void DriverGetSampleRate();
     void SetSampleRate(std::uint16_t rate);
     void SelectSampleRate(std::uint16_t rate);
@@ -79,7 +81,7 @@ public:
     void SelectBW();
     void SamplerateChange();
 
-    // ---- spectrum (display/Form1Spectrum.cpp)
+    // ---- spectrum (Form1Spectrum.cpp)
     void GetValues();
     void SpecToPoints();
     void AverageBuffers();
@@ -89,7 +91,7 @@ public:
     void WantTimeClick();
     void WantSona();
 
-    // ---- cursors (display/Form1Cursors.cpp)
+    // ---- cursors (Form1Cursors.cpp)
     void DrawCursor(ImageView* image);
     int ValidateCursorPos(int pos);
     void DisplayCursorValue();
@@ -100,7 +102,7 @@ public:
     void MarkUpDownClick(UpDown* sender, UpDownButton button);
     void FormResize();
 
-    // ---- settings file (app/Form1Settings.cpp)
+    // ---- settings file (Form1Settings.cpp)
     int ReadSpecData();
     void WriteSpecData();
     void ApplyDefaultSettings();
