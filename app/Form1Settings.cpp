@@ -2,15 +2,13 @@
 // the close, and the start-up steps that apply the record or the defaults.
 #include "app/Form1.h"
 #include "app/Form2.h"
+#include "app/Paths.h"
 #include "app/SettingsRecord.h"
 
-#include <QDir>
 #include <QFile>
 #include <QToolButton>
 
 namespace {
-
-constexpr const char* kSettingsFileName = "quarl.cfg";
 
 // A stored window edge above this (a negative edge keeps only its low 16
 // bits, so it reads back as a large number) puts the window at 0.
@@ -21,7 +19,7 @@ std::uint16_t low16(int value) {
 }
 
 std::string settingsPath(const QString& folder) {
-    return QFile::encodeName(QDir(folder).filePath(QLatin1String(kSettingsFileName))).toStdString();
+    return QFile::encodeName(SettingsFilePath(folder)).toStdString();
 }
 
 // The fields of the block that the program keeps as live state of the window:
