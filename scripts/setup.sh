@@ -12,6 +12,7 @@ QUARL_PACKAGES=(
     pulseaudio pulseaudio-utils
     xvfb xauth x11-utils xdotool imagemagick libx11-dev fonts-dejavu-core
     clang-format sox
+    clang libclang-rt-14-dev
 )
 
 missing=()

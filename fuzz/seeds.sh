@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Writes the seed corpus of each fuzz target into fuzz/corpus/<target>/: a few
+# small inputs made here, byte by byte, that reach the interesting paths at
+# once. The corpus is kept in the repository; run this again after changing
+# it. Needs bash and printf only.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+. ../scripts/settings-record.sh
+seed() { mkdir -p "corpus/$1"; printf "$3" >"corpus/$1/$2"; }
+record() { settings_record "$@"; }
+bin15625=$SETTINGS_BINWIDTH_8000
+bin9375=$SETTINGS_BINWIDTH_48000
+s=fuzz_settings_record
+seed $s defaults "$(record 1000 50 100 1 8000 8000 4000 8000 4000 1 1 "$bin15625" 4000 138 281 207 520 0 0 100 1 0 1)"
+seed $s sona48k-nyquist-fsk "$(record 3000 128 144 100 48000 48000 24000 48000 24000 100 100 "$bin9375" 24000 0 0 600 520 1 4000 500 0 1 0)"
+seed $s wave-odd-values "$(record 2000 65535 0 0 11025 22050 5512 44100 11025 250 0 "$bin15625" -1 65528 1001 0 65535 1 5000 0 1 1 1)"
+seed $s short-55 "$(record 1000 50 100 1 8000 8000 4000 8000 4000 1 1 "$bin15625" 4000 138 281 207 520 0 0 100 1 0 1)"
+truncate -s 55 corpus/$s/short-55
+seed $s empty ''
+
+# Read-out numbers: 8 bytes of a double, the precision, the separator.
+f=fuzz_readout_format
+seed $f mark-390.625 '\x00\x00\x00\x00\x00\x6a\x78\x40\x04\x00'   # 390.625, 4 digits
+seed $f half-12.625 '\x00\x00\x00\x00\x00\x40\x29\x40\x04\x01'    # 12.625, 4 digits, comma
+seed $f freq-80 '\x00\x00\x00\x00\x00\x00\x54\x40\x06\x00'        # 80, 6 digits
+seed $f tiny-1e-4 '\x2d\x43\x1c\xeb\xe2\x36\x1a\x3f\x04\x00'      # 0.0001
+seed $f big-1e5 '\x00\x00\x00\x00\x00\x6a\xf8\x40\x04\x00'        # 100000, 4 digits: scientific
+seed $f nines '\x39\x45\x47\x72\xf9\xff\x23\x40\x04\x00'          # 9.99995, carries to 10
