@@ -194,6 +194,8 @@ void TForm1::BuildLayout() {
     connect(Specbutton, &QToolButton::clicked, this, &TForm1::WantSpectrumClick);
     connect(WaveButton, &QToolButton::clicked, this, &TForm1::WantTimeClick);
     connect(SonaButton, &QToolButton::clicked, this, &TForm1::WantSona);
+    connect(fskbutton, &QToolButton::clicked, this, &TForm1::fskbuttonClick);
+    connect(cwbutton, &QToolButton::clicked, this, &TForm1::cwbuttonClick);
     connect(SpeedButton3, &QToolButton::clicked, this, &TForm1::SettingsClick);
     connect(Onbutton, &QToolButton::clicked, this, &TForm1::OnbuttonClick);
 
@@ -324,14 +326,27 @@ void TForm1::Timer1Timer() {
     if (Timer1->interval() != interval) Timer1->setInterval(interval);
     ClearDisplay(CursorDisplay);
     if (SonaButton->isChecked()) {
+        DrawSonagraph(SpecPoints.data() + 1, kSpectrumSize - 2, SpecDisplay->width() - 1);
+        RunTracker();
         DrawCursor(CursorDisplay);
     } else if (WaveButton->isChecked()) {
+        DisplaySinewave();
         DrawCursor(SpecDisplay);
     } else if (Specbutton->isChecked()) {
         DisplaySpectrum(SpecDisplay);
+        RunTracker();
         DrawCursor(SpecDisplay);
     }
     Busy = false;
+}
+
+// After the picture and before the cursors, so that they are drawn where the
+// tracker put them.
+void TForm1::RunTracker() {
+    if (fskbutton->isChecked())
+        TrackPoints();
+    else if (cwbutton->isChecked())
+        TrackCWPoints();
 }
 
 // -------------------------------------------------------------- load check

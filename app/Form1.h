@@ -7,6 +7,9 @@
 //   Form1Capture.cpp   device notifications, device errors, teardown
 //   Form1Rates.cpp     sample-rate probing and per-view rates
 //   Form1Spectrum.cpp  scale, points, averaging, the spectrum view
+//   Form1Waveform.cpp  the waveform view's points and trace
+//   Form1Sonagraph.cpp the sonagraph's rows
+//   Form1Tracking.cpp  the FSK and CW trackers and their buttons
 //   Form1Cursors.cpp   cursors, read-out, mouse, arrows, resize
 //   Form1Settings.cpp  the settings file and its restore
 // Everything runs on the GUI thread.
@@ -90,6 +93,23 @@ public:
     void WantSpectrumClick();
     void WantTimeClick();
     void WantSona();
+
+    // ---- waveform (Form1Waveform.cpp)
+    // block: 512 samples.
+    void SineToPoints(const std::int16_t* block);
+    void DisplaySinewave();
+
+    // ---- sonagraph (Form1Sonagraph.cpp)
+    // points: high + 1 spectrum points (entries 1 … 511 of SpecPoints, high
+    // 510); lastColumn: the display's width − 1.
+    void DrawSonagraph(const DisplayPoint* points, int high, int lastColumn);
+    void ClearSonaDisplay(ImageView* image);
+
+    // ---- tracking (Form1Tracking.cpp)
+    void TrackPoints();
+    void TrackCWPoints();
+    void fskbuttonClick();
+    void cwbuttonClick();
 
     // ---- cursors (Form1Cursors.cpp)
     void DrawCursor(ImageView* image);
@@ -224,6 +244,10 @@ private:
     void PlaceControls();
     void SetCursorStripHeight(int height);
     void SetOverColour(bool late);
+    void RunTracker();
+    // While frozen, a cursor move redraws the current view and the cursors
+    // at once; otherwise the next refresh does.
+    void RedrawFrozenCursors();
     void CaptureTeardown();
 
     Platform platform_;
