@@ -31,13 +31,15 @@ trap cleanup EXIT
 cp "$quarl" "$work/quarl"
 
 # Spectrum view at 22050/s with 8000 Hz, the sonagraph at 22050/8000, the
-# waveform at 11025; cursors 120 and 240; averaging 10; gains 20 and 30; the
-# window 500 x 300 at (200, 100); Flow; FSK tracking; refresh interval 150 ms
+# waveform at 11025; cursors 63 and 240; averaging 10; gains 20 and 30; the
+# window 500 x 300 at (200, 100); Flow; CW tracking; refresh interval 150 ms
 # with "Sampling Speed" checked; neither Nyquist nor trigger. BinWidth is what
-# 22050/s gives, so the program writes back exactly these 56 bytes.
-record='\xe8\x03\x78\x00\xf0\x00\x0a\x00\x11\x2b\x22\x56\x40\x1f\x22\x56'
+# 22050/s gives, and the mark cursor already stands where CW tracking puts it
+# for the test tone (1000 Hz peaks in bin 23, column Round(23 x 2.75625) = 63),
+# so the program writes back exactly these 56 bytes.
+record='\xe8\x03\x3f\x00\xf0\x00\x0a\x00\x11\x2b\x22\x56\x40\x1f\x22\x56'
 record+='\x40\x1f\x14\x00\x1e\x00\x00\x00\x00\x00\x00\x00\x80\x88\x45\x40'
-record+='\x40\x1f\x00\x00\x64\x00\xc8\x00\x2c\x01\xf4\x01\x01\x00\xa0\x0f'
+record+='\x40\x1f\x00\x00\x64\x00\xc8\x00\x2c\x01\xf4\x01\x01\x00\x88\x13'
 record+='\x96\x00\x01\x00\x00\x00\x00\x00'
 printf "$record" >"$work/chosen.cfg"
 [[ $(stat -c %s "$work/chosen.cfg") -eq 56 ]] || fail "the chosen record is not 56 bytes"

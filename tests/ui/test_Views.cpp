@@ -63,31 +63,22 @@ TEST_P(Views, EachViewSetsUpItsControlsAndRate) {
 INSTANTIATE_TEST_SUITE_P(ThreeViews, Views, ::testing::ValuesIn(kViews),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Presses of the two tracking buttons and where they leave them: at most one
-// down, a second press releases, TrackMode follows.
+// Presses of the tracking buttons (f: fskbutton, c: cwbutton): at most one
+// is down, a second press releases it, TrackMode follows.
 TEST(Tracking, ButtonsFormAGroupInWhichBothMayBeUp) {
     Harness h;
     h.start();
     TForm1& f = *h.form1;
-    const struct {
-        std::vector<QToolButton * TForm1::*> presses;
-        bool fsk, cw;
-        std::int16_t mode;
-    } cases[] = {
-        {{&TForm1::fskbutton}, true, false, kTrackFsk},
-        {{&TForm1::fskbutton, &TForm1::fskbutton}, false, false, kTrackNone},
-        {{&TForm1::fskbutton, &TForm1::cwbutton}, false, true, kTrackCw},
-        {{&TForm1::cwbutton, &TForm1::fskbutton}, true, false, kTrackFsk},
-        {{&TForm1::cwbutton, &TForm1::cwbutton}, false, false, kTrackNone},
-    };
-    for (const auto& c : cases) {
+    const std::pair<const char*, std::int16_t> cases[] = {
+        {"f", kTrackFsk}, {"ff", kTrackNone}, {"fc", kTrackCw}, {"cf", kTrackFsk}, {"cc", 0}};
+    for (auto [presses, mode] : cases) {
         f.fskbutton->setChecked(false);
         f.cwbutton->setChecked(false);
-        for (auto press : c.presses)
-            (f.*press)->click();
-        EXPECT_EQ(f.fskbutton->isChecked(), c.fsk);
-        EXPECT_EQ(f.cwbutton->isChecked(), c.cw);
-        EXPECT_EQ(f.TrackMode, c.mode);
+        for (const char* p = presses; *p != 0; ++p)
+            (*p == 'f' ? f.fskbutton : f.cwbutton)->click();
+        EXPECT_EQ(f.TrackMode, mode) << presses;
+        EXPECT_EQ(f.fskbutton->isChecked(), mode == kTrackFsk) << presses;
+        EXPECT_EQ(f.cwbutton->isChecked(), mode == kTrackCw) << presses;
     }
 }
 
@@ -143,7 +134,7 @@ TEST(Sonagraph, RowsGoIntoThePictureAndCursorsIntoTheStrip) {
         EXPECT_LT(qBlue(picture.pixel(128, row)), 253);
     }
     EXPECT_EQ(picture.pixel(300, 3), qRgb(255, 255, 255));
-    EXPECT_EQ(picture.pixel(f.MarkPos, 1), qRgb(253, 253, 253)) << "no cursor over the picture";
+    EXPECT_EQ(picture.pixel(f.MarkPos, 1), qRgb(253, 253, 253)) << "no cursor on the picture";
     EXPECT_EQ(f.CursorDisplay->picture().pixel(f.MarkPos, 9), qRgb(0, 128, 0));
     f.SetOuterHeight(400);
     EXPECT_EQ(f.SweepRow, 1);
