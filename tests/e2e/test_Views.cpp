@@ -92,6 +92,9 @@ TEST_F(Live, SonagraphIsDarkestOnTheTonesColumnInFlowAndSweep) {
         }
         EXPECT_EQ(darkest, (std::vector<int>{127, 128})) << "darkest level " << lowest;
         EXPECT_EQ(qBlue(picture.pixel(300, 0)), 253);
+        // The cursors stand in the strip above the picture, not on it.
+        EXPECT_EQ(f.CursorDisplay->picture().pixel(f.MarkPos, 9), qRgb(0, 128, 0));
+        EXPECT_EQ(picture.pixel(f.MarkPos, 0), qRgb(253, 253, 253));
         f.grab().save(mode == prog.dialog().FlowButton ? QStringLiteral("e2e_flow.png")
                                                        : QStringLiteral("e2e_sweep.png"));
     }

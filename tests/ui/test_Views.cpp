@@ -8,8 +8,6 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-using wavein::SimWaveIn;
-
 namespace {
 
 struct ViewCase {
@@ -114,30 +112,6 @@ TEST(Tracking, EveryRefreshMovesTheTrackedCursors) {
     f.MarkPos = 5;
     h.blocks(2);
     EXPECT_EQ(f.MarkPos, 5);
-}
-
-// The sonagraph writes grey rows into the picture (Sweep: one below the
-// other from the top; the cursors in the strip above, not over the picture);
-// a resize restarts the sweep at row 1.
-TEST(Sonagraph, RowsGoIntoThePictureAndCursorsIntoTheStrip) {
-    Harness h;
-    h.device.setSignal(SimWaveIn::tone(1000, 8000));
-    h.start();
-    TForm1& f = *h.form1;
-    f.SonaButton->click();
-    EXPECT_EQ(f.SweepRow, 0);
-    h.blocks(3);
-    EXPECT_EQ(f.SweepRow, 3);
-    const QImage& picture = f.SpecDisplay->picture();
-    for (int row = 0; row < 3; ++row) {
-        EXPECT_EQ(picture.pixel(300, row), qRgb(253, 253, 253));
-        EXPECT_LT(qBlue(picture.pixel(128, row)), 253);
-    }
-    EXPECT_EQ(picture.pixel(300, 3), qRgb(255, 255, 255));
-    EXPECT_EQ(picture.pixel(f.MarkPos, 1), qRgb(253, 253, 253)) << "no cursor on the picture";
-    EXPECT_EQ(f.CursorDisplay->picture().pixel(f.MarkPos, 9), qRgb(0, 128, 0));
-    f.SetOuterHeight(400);
-    EXPECT_EQ(f.SweepRow, 1);
 }
 
 } // namespace
