@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
     // The application's own title is "Quarl". Not as display name: Qt would
     // append that to every window title.
     QApplication::setApplicationName(QStringLiteral("Quarl"));
+    // Lets the desktop match the window to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUARL_APP_ID));
     // The main window's close ends the program, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
 
