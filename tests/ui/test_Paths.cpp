@@ -146,10 +146,12 @@ TEST_P(PathTable, SettingsAndImages) {
     ASSERT_TRUE(QFile::link(bin, root + "/linked-bin"));
     ASSERT_TRUE(QFile::link(prefix, root + "/linked-prefix"));
     const auto at = [&](const char* p) { return QDir::cleanPath(root + "/" + p); };
-    ScopedEnv xdg("XDG_CONFIG_HOME", *c.configHome == 0 ? std::nullopt
-                                     : *c.configHome == '/'
-                                         ? std::optional<QString>(at(c.configHome + 1))
-                                         : std::optional<QString>(c.configHome));
+    std::optional<QString> configHome; // "/x": <root>/x; "": unset; else as it stands
+    if (*c.configHome == '/')
+        configHome = at(c.configHome + 1);
+    else if (*c.configHome != 0)
+        configHome = c.configHome;
+    ScopedEnv xdg("XDG_CONFIG_HOME", configHome);
     EXPECT_EQ(SettingsFilePath(at(c.programFolder), prefix), at(c.settingsFile));
     EXPECT_EQ(ImagesFolderPath(at(c.programFolder), prefix), at(c.imagesFolder));
 }
@@ -170,9 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
                                "home/.config/quarl/quarl.cfg", "home/Pictures/Quarl"},
                       PathCase{"TheBuildFolder", "copy", "", "copy/quarl.cfg", "copy/Images"},
                       PathCase{"ThePrefixItself", "prefix", "", "prefix/quarl.cfg",
-                               "prefix/Images"},
-                      PathCase{"AFolderThatIsGone", "prefix/gone", "", "prefix/gone/quarl.cfg",
-                               "prefix/gone/Images"}),
+                               "prefix/Images"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
