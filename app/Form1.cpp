@@ -3,6 +3,7 @@
 
 #include "app/ButtonIcons.h"
 #include "app/Form2.h"
+#include "app/Paths.h"
 #include "capture/mmErrMsg.h"
 #include "display/ImageView.h"
 #include "display/UpDown.h"
@@ -70,6 +71,7 @@ QLabel* label(QWidget* parent, const QString& text, QRect geometry) {
 TForm1::TForm1(wavein::WaveInDevice& device, Platform platform, QWidget* parent)
     : QWidget(parent, Qt::Window), Wave(device), platform_(std::move(platform)) {
     ProgramFolder = QCoreApplication::applicationDirPath();
+    InstallPrefix = ConfiguredInstallPrefix();
     BuildLayout();
 }
 

@@ -54,6 +54,9 @@ public:
     // The folder of the settings file and of the snapshots: the program's
     // own folder (tests point it elsewhere).
     QString ProgramFolder;
+    // The prefix of the installed copy, which keeps its settings and
+    // snapshots in the user's folders instead (app/Paths.h; tests set it).
+    QString InstallPrefix;
 
     // ---- life cycle (Form1.cpp)
     void FormCreate();

@@ -2,7 +2,9 @@
 # Installs what is missing, builds Quarl with its tests and runs every test (labels unit, audio
 # and e2e) against a private PulseAudio (default input: a 1000 Hz tone) and a private Xvfb,
 # started here whatever else is running and stopped again whatever the outcome.
-# The exit status is ctest's. QUARL_BUILD_DIR chooses another build directory.
+# Then it checks the Debian package (scripts/check-package.sh).
+# The exit status is ctest's, or the package check's when that fails. QUARL_BUILD_DIR chooses
+# another build directory.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -30,4 +32,7 @@ unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 status=0
 ctest --test-dir "$build_dir" --output-on-failure --timeout 300 || status=$?
+# The Debian package: built, validated, installed into this machine, run from its installed
+# path on the same display and sound server, and removed again.
+bash scripts/check-package.sh || status=$?
 exit "$status"
