@@ -196,6 +196,9 @@ void TForm1::BuildLayout() {
     connect(SonaButton, &QToolButton::clicked, this, &TForm1::WantSona);
     connect(SpeedButton3, &QToolButton::clicked, this, &TForm1::SettingsClick);
     connect(Onbutton, &QToolButton::clicked, this, &TForm1::OnbuttonClick);
+    connect(SaveButton, &QToolButton::clicked, this, &TForm1::SaveButtonClick);
+    connect(OpenButton, &QToolButton::clicked, this, &TForm1::OpenButtonClick);
+    WatchMakerPanel();
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);

@@ -9,6 +9,8 @@
 //   Form1Spectrum.cpp  scale, points, averaging, the spectrum view
 //   Form1Cursors.cpp   cursors, read-out, mouse, arrows, resize
 //   Form1Settings.cpp  the settings file and its restore
+//   Form1Snapshot.cpp  saving the display as a bitmap, opening the viewer
+//   Form1Maker.cpp     the maker panel
 // Everything runs on the GUI thread.
 #pragma once
 
@@ -28,6 +30,7 @@ class QScrollArea;
 class QTimer;
 class QToolButton;
 class ImageView;
+class TEditForm;
 class TForm2;
 class UpDown;
 
@@ -48,6 +51,7 @@ public:
 
     // Set by the start-up before FormCreate runs.
     TForm2* Form2 = nullptr;
+    TEditForm* EditForm = nullptr;
     // The folder of the settings file and of the snapshots: the program's
     // own folder (tests point it elsewhere).
     QString ProgramFolder;
@@ -119,6 +123,18 @@ public:
     static constexpr int kFrameHeight = 32;
     static constexpr int kMinOuterWidth = 100, kMaxOuterWidth = 520;
     static constexpr int kMinOuterHeight = 200, kMaxOuterHeight = 600;
+
+    // ---- snapshots and the viewer (Form1Snapshot.cpp)
+    void SaveButtonClick();
+    void OpenButtonClick();
+    // What the save dialog proposes: "Untitled" at each start, then the last
+    // saved file's full name, suffix included.
+    QString SaveDialogFileName = QStringLiteral("Untitled");
+
+    // ---- maker panel (Form1Maker.cpp)
+    void Panel1MouseMove();
+    void Panel3MouseMove();
+    void Panel1Click();
 
     // ---- state
     std::int16_t DisplayMode = kSpectrumMode;
@@ -209,6 +225,9 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The maker panel's pointer moves and clicks, and those over the bare
+    // parts of the button bar and the read-out row.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -225,6 +244,7 @@ private:
     void SetCursorStripHeight(int height);
     void SetOverColour(bool late);
     void CaptureTeardown();
+    void WatchMakerPanel();
 
     Platform platform_;
     bool closed_ = false;
