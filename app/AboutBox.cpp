@@ -18,9 +18,16 @@ constexpr char kProductName[] = "Quarl V2.0";
 constexpr char kTitleFamily[] = "Niagara Engraved";
 constexpr int kTitlePixels = 43;
 
+// `font`, condensed as far as needed for `text` to fit `width` pixels: the
+// stand-in fonts run wider than those the window was laid out with.
+QFont Fitted(QFont font, const QString& text, int width) {
+    const int wide = QFontMetrics(font).horizontalAdvance(text);
+    if (wide > width) font.setStretch(std::max(50, width * 100 / wide));
+    return font;
+}
+
 // The product name's font: the engraved display face where it is installed,
-// otherwise an italic serif, condensed as far as needed to fit the label as
-// the narrow original does.
+// otherwise an italic serif, narrowed to the label as the original is narrow.
 QFont TitleFont(int pixels, int labelWidth) {
     QFont font(QString::fromLatin1(kTitleFamily));
     font.setPixelSize(pixels);
@@ -29,9 +36,7 @@ QFont TitleFont(int pixels, int labelWidth) {
     font.setStyleHint(QFont::Serif);
     font.setPixelSize(pixels);
     font.setItalic(true);
-    const int wide = QFontMetrics(font).horizontalAdvance(QString::fromLatin1(kProductName));
-    if (wide > labelWidth) font.setStretch(std::max(50, labelWidth * 100 / wide));
-    return font;
+    return Fitted(font, QString::fromLatin1(kProductName), labelWidth);
 }
 
 } // namespace
@@ -84,6 +89,7 @@ TAboutBox::TAboutBox(int intervalMs, QWidget* parent) : QDialog(parent) {
     Comments = new QLabel(QStringLiteral("%1   %2").arg(kMakerAddress, kMakerMail), Panel1);
     place(Comments, 6, 116, 331, 20);
     Comments->setWordWrap(true);
+    Comments->setFont(Fitted(font(), Comments->text(), Comments->width()));
     Comments->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
     Timer1 = new QTimer(this);

@@ -2,7 +2,9 @@
 
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QListView>
 
 namespace {
 
@@ -49,7 +51,13 @@ QString RunFileDialog(QWidget* parent, const FileDialogRequest& request,
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QString());
-    dialog.setNameFilters(request.filters);
+    // Qt reads the patterns from the last parentheses of each entry, split at
+    // blanks; with the details hidden the list shows the texts as they are.
+    QStringList filters;
+    for (const FileDialogRequest::Filter& f : request.filters)
+        filters << QStringLiteral("%1 (%2)").arg(f.text, QString(f.patterns).replace(';', ' '));
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(filters);
     if (QFileInfo(request.directory).isDir()) dialog.setDirectory(request.directory);
     if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
     if (save) {
@@ -63,6 +71,14 @@ QString RunFileDialog(QWidget* parent, const FileDialogRequest& request,
             grid->addWidget(preview, 1, grid->columnCount(), grid->rowCount() - 1, 1, Qt::AlignTop);
             QObject::connect(&dialog, &QFileDialog::currentChanged, preview,
                              [preview](const QString& path) { preview->ShowFile(path); });
+            // A name typed into the dialog selects its file without making it
+            // the current one: follow the selection too.
+            if (auto* list = dialog.findChild<QListView*>(QStringLiteral("listView")))
+                QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged,
+                                 preview, [preview, &dialog] {
+                                     const QStringList files = dialog.selectedFiles();
+                                     preview->ShowFile(files.isEmpty() ? QString() : files.first());
+                                 });
             preview->ShowFile({});
         }
     }

@@ -14,13 +14,14 @@
 
 namespace {
 
-const QStringList kOpenFilters = {
-    QStringLiteral("All (*.dib;*.bmp;*.ico;*.emf;*.wmf)"),
-    QStringLiteral("Device Independent Bitmap (*.dib)"),
-    QStringLiteral("Bitmaps (*.bmp)"),
-    QStringLiteral("Icons (*.ico)"),
-    QStringLiteral("Enhanced Metafiles (*.emf)"),
-    QStringLiteral("Metafiles (*.wmf)"),
+const std::vector<FileDialogRequest::Filter> kOpenFilters = {
+    {QStringLiteral("All (*.dib;*.bmp;*.ico;*.emf;*.wmf)"),
+     QStringLiteral("*.dib;*.bmp;*.ico;*.emf;*.wmf")},
+    {QStringLiteral("Device Independent Bitmap (*.dib)"), QStringLiteral("*.dib")},
+    {QStringLiteral("Bitmaps (*.bmp)"), QStringLiteral("*.bmp")},
+    {QStringLiteral("Icons (*.ico)"), QStringLiteral("*.ico")},
+    {QStringLiteral("Enhanced Metafiles (*.emf)"), QStringLiteral("*.emf")},
+    {QStringLiteral("Metafiles (*.wmf)"), QStringLiteral("*.wmf")},
 };
 
 // The Images folder, created when it is missing. A failure is not reported:
@@ -55,7 +56,8 @@ void TForm1::SaveButtonClick() {
     request.kind = FileDialogRequest::Kind::Save;
     request.directory = MakeImagesFolder(ProgramFolder);
     request.fileName = SaveDialogFileName;
-    request.filters = QStringList{QStringLiteral("*.f*")};
+    // One entry whose text is its own pattern.
+    request.filters = {{QStringLiteral("*.f*"), QStringLiteral("*.f*")}};
     const QString chosen = platform_.chooseFile(this, request);
     if (chosen.isEmpty()) return;
 

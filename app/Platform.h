@@ -7,9 +7,9 @@
 #include "app/PictureFile.h"
 
 #include <QString>
-#include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class QUrl;
 class QWidget;
@@ -20,8 +20,13 @@ struct FileDialogRequest {
     Kind kind = Kind::Open;
     QString directory; // where it starts
     QString fileName;  // the name it proposes
-    // Filter entries in order, each "Text (patterns)" or a bare pattern.
-    QStringList filters;
+    // One entry of the dialog's file-type list: the text shown, and the
+    // patterns it stands for, separated by ";".
+    struct Filter {
+        QString text;
+        QString patterns;
+    };
+    std::vector<Filter> filters;
 };
 
 struct Platform {

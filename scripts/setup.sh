@@ -8,7 +8,7 @@ set -euo pipefail
 QUARL_PACKAGES=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev
-    emf2svg libwmf-bin
+    emf2svg libwmf-bin fonts-urw-base35
     libgtest-dev libbenchmark-dev libfftw3-dev
     pulseaudio pulseaudio-utils
     xvfb xauth x11-utils xdotool imagemagick libx11-dev fonts-dejavu-core
