@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
+#include <cstdint>
+#include <cstdlib>
 
 namespace {
 
@@ -21,6 +23,31 @@ LoadedPicture Failed(const QString& error) {
 
 QString Shown(const QString& path) {
     return QDir::toNativeSeparators(path);
+}
+
+template <typename T> T LittleEndian(const QByteArray& bytes, int at) {
+    T v = 0;
+    for (int i = int(sizeof(T)) - 1; i >= 0; --i)
+        v = static_cast<T>((v << 8) | static_cast<unsigned char>(bytes[at + i]));
+    return v;
+}
+
+// Qt shows a bitmap whose pixel rows stop early with the missing rows made up.
+// A cut-off file is damaged, not a picture: the uncompressed rows that its
+// header announces must all be there. (Compressed rows have no size to check;
+// Qt's reader refuses those when they run short.)
+bool BmpRowsComplete(QFile& file) {
+    const QByteArray head = file.peek(34);
+    if (head.size() < 34 || LittleEndian<std::uint32_t>(head, 14) < 40)
+        return true; // too short for Qt too, or an old core header: left to Qt
+    const std::uint32_t compression = LittleEndian<std::uint32_t>(head, 30);
+    if (compression != 0 && compression != 3) return true; // BI_RGB, BI_BITFIELDS
+    const qint64 offset = LittleEndian<std::uint32_t>(head, 10);
+    const qint64 width = LittleEndian<std::int32_t>(head, 18);
+    const qint64 height = std::abs(qint64{LittleEndian<std::int32_t>(head, 22)});
+    const qint64 bits = LittleEndian<std::uint16_t>(head, 28);
+    const qint64 rowBytes = (width * bits + 31) / 32 * 4;
+    return width <= 0 || file.size() >= offset + rowBytes * height;
 }
 
 // A bitmap or an icon read with Qt's reader of `format` (not guessed from the
@@ -85,7 +112,9 @@ LoadedPicture LoadPictureFile(const QString& path, const MetafileConverters& con
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Failed(QStringLiteral("Cannot open file %1").arg(Shown(path)));
-    if (bitmap) return ReadRaster(file, "BMP", QStringLiteral("Bitmap image is not valid"));
+    const QString invalidBitmap = QStringLiteral("Bitmap image is not valid");
+    if (bitmap && !BmpRowsComplete(file)) return Failed(invalidBitmap);
+    if (bitmap) return ReadRaster(file, "BMP", invalidBitmap);
     if (icon) return ReadRaster(file, "ICO", QStringLiteral("Icon image is not valid"));
     file.close();
     return ReadMetafile(path, kind == QLatin1String("emf"), converters);
