@@ -1,6 +1,7 @@
 #include "app/EditForm.h"
 
 #include "app/Form1.h"
+#include "app/WindowLook.h"
 
 #include <QLabel>
 #include <QMenuBar>
@@ -25,13 +26,7 @@ constexpr int kDesignHeight = 250;
 } // namespace
 
 TEditForm::TEditForm(QWidget* parent) : QWidget(parent, Qt::Window) {
-    setWindowTitle(QStringLiteral("Quarl Image Viewer"));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(11);
-    setFont(f);
+    SetWindowLook(this, QStringLiteral("Quarl Image Viewer"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

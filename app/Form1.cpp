@@ -3,6 +3,7 @@
 
 #include "app/ButtonIcons.h"
 #include "app/Form2.h"
+#include "app/WindowLook.h"
 #include "capture/mmErrMsg.h"
 #include "display/ImageView.h"
 #include "display/UpDown.h"
@@ -79,13 +80,7 @@ TForm1::~TForm1() {
 }
 
 void TForm1::BuildLayout() {
-    setWindowTitle(QStringLiteral("Quarl V2.01"));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(11);
-    setFont(f);
+    SetWindowLook(this, QStringLiteral("Quarl V2.01"));
 
     Scroller = new QScrollArea(this);
     Scroller->setFrameShape(QFrame::NoFrame);

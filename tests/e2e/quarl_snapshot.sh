@@ -25,26 +25,8 @@ open_x=205
 viewer_extra_w=$((20 - 8))
 viewer_extra_h=$((50 - 32))
 
-fail() {
-    echo "FAIL: $*" >&2
-    [[ -s "${work:-}/output.log" ]] && cat "$work/output.log" >&2
-    exit 1
-}
-
-[[ $# -eq 2 ]] || fail "usage: $0 QUARL_EXECUTABLE QUARL_XCLOSE"
-quarl=$1
-xclose=$2
-[[ -n "${DISPLAY:-}" ]] || fail "DISPLAY is not set (scripts/test.sh starts a private Xvfb)"
-pactl info >/dev/null 2>&1 || fail "no PulseAudio server answers (scripts/test.sh starts one)"
-
-work=$(mktemp -d)
-pid=
-cleanup() {
-    [[ -n "$pid" ]] && kill -KILL "$pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-cp "$quarl" "$work/quarl"
+. "$(dirname "$0")/program-lib.sh"
+program_setup "$@"
 shots=$PWD
 
 now_ms() { date +%s%3N; }
@@ -140,14 +122,5 @@ echo "viewer client ${WIDTH} x ${HEIGHT}"
 ((WIDTH == w + viewer_extra_w && HEIGHT == h + viewer_extra_h)) ||
     fail "viewer client $WIDTH x $HEIGHT for a $w x $h picture"
 
-"$xclose" "$title" 5 >/dev/null || fail "could not close the main window"
-for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "the program did not exit after the close request"
-wait "$pid"
-status=$?
-pid=
-((status == 0)) || fail "exit status $status"
+program_close
 echo "splash, snapshot and viewer as expected"
