@@ -46,8 +46,12 @@ bool BmpRowsComplete(QFile& file) {
     const qint64 width = LittleEndian<std::int32_t>(head, 18);
     const qint64 height = std::abs(qint64{LittleEndian<std::int32_t>(head, 22)});
     const qint64 bits = LittleEndian<std::uint16_t>(head, 28);
+    // Sizes beyond any real picture are left to Qt's reader, which refuses
+    // them (and their products would not fit 64 bits).
+    constexpr qint64 kLargest = 1 << 24;
+    if (width <= 0 || width > kLargest || height > kLargest) return true;
     const qint64 rowBytes = (width * bits + 31) / 32 * 4;
-    return width <= 0 || file.size() >= offset + rowBytes * height;
+    return file.size() >= offset + rowBytes * height;
 }
 
 // A bitmap or an icon read with Qt's reader of `format` (not guessed from the
