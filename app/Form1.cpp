@@ -163,7 +163,7 @@ void TForm1::BuildLayout() {
     Panel1 = new QLabel(QStringLiteral("Kelvo Software"), Panel3);
     Panel1->setGeometry(228, 4, 225, 21);
     Panel1->setAlignment(Qt::AlignCenter);
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setFrameStyle(QFrame::Box | QFrame::Sunken); // lowered outside, raised inside
     {
         QFont mf = font();
         mf.setBold(true);
