@@ -4,6 +4,7 @@
 #include "app/ButtonIcons.h"
 #include "app/Form2.h"
 #include "app/Paths.h"
+#include "app/WindowLook.h"
 #include "capture/mmErrMsg.h"
 #include "display/ImageView.h"
 #include "display/UpDown.h"
@@ -81,13 +82,7 @@ TForm1::~TForm1() {
 }
 
 void TForm1::BuildLayout() {
-    setWindowTitle(QStringLiteral("Quarl V2.01"));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(11);
-    setFont(f);
+    SetWindowLook(this, QStringLiteral("Quarl V2.01"));
 
     Scroller = new QScrollArea(this);
     Scroller->setFrameShape(QFrame::NoFrame);
@@ -170,7 +165,7 @@ void TForm1::BuildLayout() {
     Panel1 = new QLabel(QStringLiteral("Kelvo Software"), Panel3);
     Panel1->setGeometry(228, 4, 225, 21);
     Panel1->setAlignment(Qt::AlignCenter);
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setFrameStyle(QFrame::Box | QFrame::Sunken); // lowered outside, raised inside
     {
         QFont mf = font();
         mf.setBold(true);
@@ -200,6 +195,9 @@ void TForm1::BuildLayout() {
     connect(cwbutton, &QToolButton::clicked, this, &TForm1::cwbuttonClick);
     connect(SpeedButton3, &QToolButton::clicked, this, &TForm1::SettingsClick);
     connect(Onbutton, &QToolButton::clicked, this, &TForm1::OnbuttonClick);
+    connect(SaveButton, &QToolButton::clicked, this, &TForm1::SaveButtonClick);
+    connect(OpenButton, &QToolButton::clicked, this, &TForm1::OpenButtonClick);
+    WatchMakerPanel();
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);

@@ -12,6 +12,8 @@
 //   Form1Tracking.cpp  the FSK and CW trackers and their buttons
 //   Form1Cursors.cpp   cursors, read-out, mouse, arrows, resize
 //   Form1Settings.cpp  the settings file and its restore
+//   Form1Snapshot.cpp  saving the display as a bitmap, opening the viewer
+//   Form1Maker.cpp     the maker panel
 // Everything runs on the GUI thread.
 #pragma once
 
@@ -31,6 +33,7 @@ class QScrollArea;
 class QTimer;
 class QToolButton;
 class ImageView;
+class TEditForm;
 class TForm2;
 class UpDown;
 
@@ -51,6 +54,7 @@ public:
 
     // Set by the start-up before FormCreate runs.
     TForm2* Form2 = nullptr;
+    TEditForm* EditForm = nullptr;
     // The folder of the settings file and of the snapshots: the program's
     // own folder (tests point it elsewhere).
     QString ProgramFolder;
@@ -143,6 +147,18 @@ public:
     static constexpr int kMinOuterWidth = 100, kMaxOuterWidth = 520;
     static constexpr int kMinOuterHeight = 200, kMaxOuterHeight = 600;
 
+    // ---- snapshots and the viewer (Form1Snapshot.cpp)
+    void SaveButtonClick();
+    void OpenButtonClick();
+    // What the save dialog proposes: "Untitled" at each start, then the last
+    // saved file's full name, suffix included.
+    QString SaveDialogFileName = QStringLiteral("Untitled");
+
+    // ---- maker panel (Form1Maker.cpp)
+    void Panel1MouseMove();
+    void Panel3MouseMove();
+    void Panel1Click();
+
     // ---- state
     std::int16_t DisplayMode = kSpectrumMode;
     std::uint16_t SampleRate = 8000;
@@ -232,6 +248,9 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The maker panel's pointer moves and clicks, and those over the bare
+    // parts of the button bar and the read-out row.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -252,6 +271,7 @@ private:
     // at once; otherwise the next refresh does.
     void RedrawFrozenCursors();
     void CaptureTeardown();
+    void WatchMakerPanel();
 
     Platform platform_;
     bool closed_ = false;

@@ -9,26 +9,8 @@ set -uo pipefail
 
 title="Quarl V2.01"
 
-fail() {
-    echo "FAIL: $*" >&2
-    [[ -s "${work:-}/output.log" ]] && cat "$work/output.log" >&2
-    exit 1
-}
-
-[[ $# -eq 2 ]] || fail "usage: $0 QUARL_EXECUTABLE QUARL_XCLOSE"
-quarl=$1
-xclose=$2
-[[ -n "${DISPLAY:-}" ]] || fail "DISPLAY is not set (scripts/test.sh starts a private Xvfb)"
-pactl info >/dev/null 2>&1 || fail "no PulseAudio server answers (scripts/test.sh starts one)"
-
-work=$(mktemp -d)
-pid=
-cleanup() {
-    [[ -n "$pid" ]] && kill -KILL "$pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-cp "$quarl" "$work/quarl"
+. "$(dirname "$0")/program-lib.sh"
+program_setup "$@"
 
 # Spectrum view at 22050/s with 8000 Hz, the sonagraph at 22050/8000, the
 # waveform at 11025; cursors 63 and 240; averaging 10; gains 20 and 30; the
@@ -63,16 +45,7 @@ done
 geometry=$(xdotool getwindowgeometry "$window" 2>/dev/null | tr -d '\n')
 echo "window: $geometry; recording at $rate"
 
-"$xclose" "$title" 5 || fail "could not send WM_DELETE_WINDOW"
-for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "the program did not exit after the close request"
-wait "$pid"
-status=$?
-pid=
-((status == 0)) || fail "exit status $status"
+program_close
 
 if ! cmp "$work/chosen.cfg" "$work/quarl.cfg"; then
     echo "chosen:" >&2
