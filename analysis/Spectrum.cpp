@@ -1,9 +1,8 @@
 #include "analysis/Spectrum.h"
+#include "analysis/Rounding.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <limits>
 
 // Every expression here is evaluated in x87 extended precision (long double)
 // and rounded to double only where a value is kept as a double field; the
@@ -13,38 +12,12 @@
 
 namespace {
 
+using rounding::ClampToInt32;
+using rounding::kInt64Limit;
+using rounding::RoundToInt64;
+using rounding::TruncSaturating;
+
 constexpr int kLastPoint = kSpectrumSize - 1; // 511: last bin and last column of the picture
-
-constexpr long double kInt64Limit = 0x1p63L;
-
-// Round to nearest, ties to even, for |v| < 2⁶³. llrint rounds in the current
-// mode, which is the default nearest-even one, like nearbyint; unlike
-// nearbyintl it needs no saving and restoring of the floating-point
-// environment, which made it the slowest step of SpecToPoints.
-int64_t RoundToInt64(long double v) {
-    return std::llrint(v);
-}
-
-// Trunc toward zero into int64, saturating, NaN giving 0: the plain cast is
-// undefined for values out of range, which only broken inputs can produce.
-// Built on the nearest-even conversion and a correction step, because a
-// truncating x87 conversion has to switch the control word twice per value.
-int64_t TruncSaturating(long double v) {
-    if (std::isnan(v)) return 0;
-    if (v >= kInt64Limit) return std::numeric_limits<int64_t>::max();
-    if (v <= -kInt64Limit) return std::numeric_limits<int64_t>::min();
-    int64_t r = RoundToInt64(v);
-    if (v >= 0 && static_cast<long double>(r) > v)
-        --r;
-    else if (v < 0 && static_cast<long double>(r) < v)
-        ++r;
-    return r;
-}
-
-int32_t ClampToInt32(int64_t v) {
-    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
-}
 
 } // namespace
 

@@ -3,6 +3,8 @@
 
 #include "app/ButtonIcons.h"
 #include "app/Form2.h"
+#include "app/Paths.h"
+#include "app/WindowLook.h"
 #include "capture/mmErrMsg.h"
 #include "display/ImageView.h"
 #include "display/UpDown.h"
@@ -70,6 +72,7 @@ QLabel* label(QWidget* parent, const QString& text, QRect geometry) {
 TForm1::TForm1(wavein::WaveInDevice& device, Platform platform, QWidget* parent)
     : QWidget(parent, Qt::Window), Wave(device), platform_(std::move(platform)) {
     ProgramFolder = QCoreApplication::applicationDirPath();
+    InstallPrefix = ConfiguredInstallPrefix();
     BuildLayout();
 }
 
@@ -79,13 +82,7 @@ TForm1::~TForm1() {
 }
 
 void TForm1::BuildLayout() {
-    setWindowTitle(QStringLiteral("Quarl V2.01"));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(11);
-    setFont(f);
+    SetWindowLook(this, QStringLiteral("Quarl V2.01"));
 
     Scroller = new QScrollArea(this);
     Scroller->setFrameShape(QFrame::NoFrame);
@@ -168,7 +165,7 @@ void TForm1::BuildLayout() {
     Panel1 = new QLabel(QStringLiteral("Kelvo Software"), Panel3);
     Panel1->setGeometry(228, 4, 225, 21);
     Panel1->setAlignment(Qt::AlignCenter);
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setFrameStyle(QFrame::Box | QFrame::Sunken); // lowered outside, raised inside
     {
         QFont mf = font();
         mf.setBold(true);
@@ -194,8 +191,13 @@ void TForm1::BuildLayout() {
     connect(Specbutton, &QToolButton::clicked, this, &TForm1::WantSpectrumClick);
     connect(WaveButton, &QToolButton::clicked, this, &TForm1::WantTimeClick);
     connect(SonaButton, &QToolButton::clicked, this, &TForm1::WantSona);
+    connect(fskbutton, &QToolButton::clicked, this, &TForm1::fskbuttonClick);
+    connect(cwbutton, &QToolButton::clicked, this, &TForm1::cwbuttonClick);
     connect(SpeedButton3, &QToolButton::clicked, this, &TForm1::SettingsClick);
     connect(Onbutton, &QToolButton::clicked, this, &TForm1::OnbuttonClick);
+    connect(SaveButton, &QToolButton::clicked, this, &TForm1::SaveButtonClick);
+    connect(OpenButton, &QToolButton::clicked, this, &TForm1::OpenButtonClick);
+    WatchMakerPanel();
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
@@ -324,14 +326,27 @@ void TForm1::Timer1Timer() {
     if (Timer1->interval() != interval) Timer1->setInterval(interval);
     ClearDisplay(CursorDisplay);
     if (SonaButton->isChecked()) {
+        DrawSonagraph(SpecPoints.data() + 1, kSpectrumSize - 2, SpecDisplay->width() - 1);
+        RunTracker();
         DrawCursor(CursorDisplay);
     } else if (WaveButton->isChecked()) {
+        DisplaySinewave();
         DrawCursor(SpecDisplay);
     } else if (Specbutton->isChecked()) {
         DisplaySpectrum(SpecDisplay);
+        RunTracker();
         DrawCursor(SpecDisplay);
     }
     Busy = false;
+}
+
+// After the picture and before the cursors, so that they are drawn where the
+// tracker put them.
+void TForm1::RunTracker() {
+    if (fskbutton->isChecked())
+        TrackPoints();
+    else if (cwbutton->isChecked())
+        TrackCWPoints();
 }
 
 // -------------------------------------------------------------- load check

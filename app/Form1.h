@@ -7,8 +7,13 @@
 //   Form1Capture.cpp   device notifications, device errors, teardown
 //   Form1Rates.cpp     sample-rate probing and per-view rates
 //   Form1Spectrum.cpp  scale, points, averaging, the spectrum view
+//   Form1Waveform.cpp  the waveform view's points and trace
+//   Form1Sonagraph.cpp the sonagraph's rows
+//   Form1Tracking.cpp  the FSK and CW trackers and their buttons
 //   Form1Cursors.cpp   cursors, read-out, mouse, arrows, resize
 //   Form1Settings.cpp  the settings file and its restore
+//   Form1Snapshot.cpp  saving the display as a bitmap, opening the viewer
+//   Form1Maker.cpp     the maker panel
 // Everything runs on the GUI thread.
 #pragma once
 
@@ -28,6 +33,7 @@ class QScrollArea;
 class QTimer;
 class QToolButton;
 class ImageView;
+class TEditForm;
 class TForm2;
 class UpDown;
 
@@ -48,9 +54,13 @@ public:
 
     // Set by the start-up before FormCreate runs.
     TForm2* Form2 = nullptr;
+    TEditForm* EditForm = nullptr;
     // The folder of the settings file and of the snapshots: the program's
     // own folder (tests point it elsewhere).
     QString ProgramFolder;
+    // The prefix of the installed copy, which keeps its settings and
+    // snapshots in the user's folders instead (app/Paths.h; tests set it).
+    QString InstallPrefix;
 
     // ---- life cycle (Form1.cpp)
     void FormCreate();
@@ -91,6 +101,23 @@ public:
     void WantTimeClick();
     void WantSona();
 
+    // ---- waveform (Form1Waveform.cpp)
+    // block: 512 samples.
+    void SineToPoints(const std::int16_t* block);
+    void DisplaySinewave();
+
+    // ---- sonagraph (Form1Sonagraph.cpp)
+    // points: high + 1 spectrum points (entries 1 … 511 of SpecPoints, high
+    // 510); lastColumn: the display's width − 1.
+    void DrawSonagraph(const DisplayPoint* points, int high, int lastColumn);
+    void ClearSonaDisplay(ImageView* image);
+
+    // ---- tracking (Form1Tracking.cpp)
+    void TrackPoints();
+    void TrackCWPoints();
+    void fskbuttonClick();
+    void cwbuttonClick();
+
     // ---- cursors (Form1Cursors.cpp)
     void DrawCursor(ImageView* image);
     int ValidateCursorPos(int pos);
@@ -119,6 +146,18 @@ public:
     static constexpr int kFrameHeight = 32;
     static constexpr int kMinOuterWidth = 100, kMaxOuterWidth = 520;
     static constexpr int kMinOuterHeight = 200, kMaxOuterHeight = 600;
+
+    // ---- snapshots and the viewer (Form1Snapshot.cpp)
+    void SaveButtonClick();
+    void OpenButtonClick();
+    // What the save dialog proposes: "Untitled" at each start, then the last
+    // saved file's full name, suffix included.
+    QString SaveDialogFileName = QStringLiteral("Untitled");
+
+    // ---- maker panel (Form1Maker.cpp)
+    void Panel1MouseMove();
+    void Panel3MouseMove();
+    void Panel1Click();
 
     // ---- state
     std::int16_t DisplayMode = kSpectrumMode;
@@ -209,6 +248,9 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The maker panel's pointer moves and clicks, and those over the bare
+    // parts of the button bar and the read-out row.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -224,7 +266,12 @@ private:
     void PlaceControls();
     void SetCursorStripHeight(int height);
     void SetOverColour(bool late);
+    void RunTracker();
+    // While frozen, a cursor move redraws the current view and the cursors
+    // at once; otherwise the next refresh does.
+    void RedrawFrozenCursors();
     void CaptureTeardown();
+    void WatchMakerPanel();
 
     Platform platform_;
     bool closed_ = false;

@@ -70,6 +70,8 @@ void TForm1::MMWimData(Handle device, WaveHeader* header) {
             FFT(WaveDev::kBlockSamples, kSpectrumSize, block, FftSpectrum.data());
             SpecToPoints();
             AverageBuffers();
+        } else if (WaveButton->isChecked()) {
+            SineToPoints(block);
         }
         if (!Timer1->isActive()) Timer1Timer();
     }

@@ -61,12 +61,17 @@ void TForm1::DisplayPanelMouseMove(int x, int) {
     if (DraggingMark) MarkPos = static_cast<std::uint16_t>(ClampDragPosition(x, width));
     if (DraggingSpace) SpacePos = static_cast<std::uint16_t>(ClampDragPosition(x, width));
     DisplayCursorValue();
+    RedrawFrozenCursors();
+}
+
+void TForm1::RedrawFrozenCursors() {
     if (!Onbutton->isChecked()) return; // the next refresh draws them
+    // The sonagraph's picture is its memory: only the strip is redrawn.
     if (Specbutton->isChecked()) {
         DisplaySpectrum(SpecDisplay);
         DrawCursor(SpecDisplay);
     } else if (WaveButton->isChecked()) {
-        ClearDisplay(SpecDisplay);
+        DisplaySinewave();
         DrawCursor(SpecDisplay);
     }
     ClearDisplay(CursorDisplay);
@@ -91,16 +96,7 @@ void TForm1::MarkUpDownClick(UpDown* sender, UpDownButton button) {
     MarkPos = static_cast<std::uint16_t>(ValidateCursorPos(mark));
     SpacePos = static_cast<std::uint16_t>(ValidateCursorPos(space));
     DisplayCursorValue();
-    if (!Onbutton->isChecked()) return;
-    if (Specbutton->isChecked()) {
-        DisplaySpectrum(SpecDisplay);
-        DrawCursor(SpecDisplay);
-    } else if (WaveButton->isChecked()) {
-        ClearDisplay(SpecDisplay);
-        DrawCursor(SpecDisplay);
-    }
-    ClearDisplay(CursorDisplay);
-    DrawCursor(CursorDisplay);
+    RedrawFrozenCursors();
 }
 
 void TForm1::FormResize() {

@@ -18,8 +18,9 @@ std::uint16_t low16(int value) {
     return static_cast<std::uint16_t>(value & 0xFFFF);
 }
 
-std::string settingsPath(const QString& folder) {
-    return QFile::encodeName(SettingsFilePath(folder)).toStdString();
+std::string settingsPath(const TForm1& form) {
+    return QFile::encodeName(SettingsFilePath(form.ProgramFolder, form.InstallPrefix))
+        .toStdString();
 }
 
 // The fields of the block that the program keeps as live state of the window:
@@ -49,7 +50,7 @@ void putLiveFields(const SettingsRecord& r, TForm1& form) {
 int TForm1::ReadSpecData() {
     SettingsRecord& block = SettingsBlock;
     takeLiveFields(*this, block);
-    const int result = ReadSettingsFile(settingsPath(ProgramFolder), block);
+    const int result = ReadSettingsFile(settingsPath(*this), block);
     // After a short read the bytes that did arrive count, for the live
     // fields as for the rest; the defaults then overwrite what they name.
     putLiveFields(block, *this);
@@ -75,7 +76,8 @@ void TForm1::WriteSpecData() {
     r.SamplingSpeedChecked = Form2->cbSampleSpeed->Checked();
     r.NyquistChecked = Form2->cbNyquist->Checked();
     r.TriggerChecked = Form2->cbTrigger->Checked();
-    WriteSettingsFile(settingsPath(ProgramFolder), r);
+    MakeSettingsFolder(ProgramFolder, InstallPrefix);
+    WriteSettingsFile(settingsPath(*this), r);
 }
 
 void TForm1::ApplyDefaultSettings() {

@@ -98,8 +98,7 @@ void TForm1::WantSona() {
     Label1->setText(QStringLiteral("hz"));
     Label3->setText(QStringLiteral("hz"));
     DisplayCursorValue();
-    ClearPicture(SpecDisplay->picture());
-    SpecDisplay->update();
+    ClearSonaDisplay(SpecDisplay);
     SweepRow = 0;
     fskbutton->setEnabled(true);
     cwbutton->setEnabled(true);

@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/ExitQuietly.h"
 #include "app/Form1.h"
 #include "capture/QtWaveIn.h"
@@ -6,10 +7,15 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    // Before QApplication: --version and --help need no display.
+    if (const auto status = HandleCommandLine(argc, argv)) return *status;
+
     QApplication app(argc, argv);
     // The application's own title is "Quarl". Not as display name: Qt would
     // append that to every window title.
     QApplication::setApplicationName(QStringLiteral("Quarl"));
+    // Lets the desktop match the window to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUARL_APP_ID));
     // The main window's close ends the program, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -10,11 +10,19 @@
 //                   (goal: under 107 us, 1% of the 10.7 ms between two blocks
 //                   at 48000/s)
 //   PointsAndAverage, DrawPicture: the parts of SpectrumBlock after the transform
+//   WaveformBlock   SineToPoints (triggered), clearing a 512 x 93 picture, the
+//                   trace and both cursors
+//   SonagraphFlow/H one block in the sonagraph's Flow mode: FFT, SpecToPoints,
+//                   the row with the two scrolls around it, the cursor strip;
+//                   H = 93 (the window at its design size) and 503 (the
+//                   tallest window)
 //
 // Run: quarl_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 #include "analysis/Fourier.h"
+#include "analysis/Sonagraph.h"
 #include "analysis/Spectrum.h"
+#include "analysis/Waveform.h"
 #include "display/Picture.h"
 
 #include <QGuiApplication>
@@ -139,6 +147,48 @@ void DrawPicture(benchmark::State& state) {
     }
 }
 BENCHMARK(DrawPicture);
+
+void WaveformBlock(benchmark::State& state) {
+    const auto block = RealisticBlock();
+    std::array<DisplayPoint, kBlock> points{};
+    QImage picture(512, 93, QImage::Format_RGB32);
+    for (auto _ : state) {
+        SineToPoints(block.data(), picture.height(), 1, true, points.data());
+        ClearPicture(picture);
+        DrawSpectrumTrace(picture, points.data(), 1, kBlock - 1);
+        DrawCursorLines(picture, 100, 200);
+        benchmark::DoNotOptimize(picture.constBits());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(WaveformBlock);
+
+// The display's height: 93 at the window's design size, 503 in the tallest
+// window (600 pixels outside, less the frame, the bars and the 10-pixel strip).
+void SonagraphFlow(benchmark::State& state) {
+    const int height = static_cast<int>(state.range(0));
+    const auto block = RealisticBlock();
+    std::array<int32_t, kBlock> fft{}, averaged{};
+    std::array<DisplayPoint, kBlock> points{};
+    QImage picture(512, height, QImage::Format_RGB32);
+    ClearPicture(picture);
+    QImage strip(512, 10, QImage::Format_RGB32); // the rows of the strip that show
+    uint16_t sweepRow = 0;
+    auto* pixels = reinterpret_cast<uint32_t*>(picture.bits());
+    const int stride = static_cast<int>(picture.bytesPerLine() / sizeof(uint32_t));
+    for (auto _ : state) {
+        FFT(kBlock, kBlock, block.data(), fft.data());
+        averaged = fft;
+        SpecToPoints(averaged.data(), height, 50, 4000, 2000, points.data());
+        DrawSonagraph(pixels, picture.width(), height, stride, points.data() + 1, kSonaHigh,
+                      picture.width() - 1, true, false, sweepRow);
+        ClearPicture(strip);
+        DrawCursorLines(strip, 326, 370);
+        benchmark::DoNotOptimize(picture.constBits());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(SonagraphFlow)->Arg(93)->Arg(503);
 
 } // namespace
 

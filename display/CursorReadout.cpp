@@ -184,3 +184,15 @@ CursorTexts TimeReadout(uint16_t markPos, uint16_t spacePos, uint16_t nyquist, b
         period != 0 ? FormatGeneralExtended(std::fabs(1000.0L / period), 6, decimalSeparator) : "0";
     return texts;
 }
+
+AnnotationTexts SnapshotAnnotation(uint16_t sampleRate, uint16_t markPos, uint16_t spacePos,
+                                   double zoomRatio, double binWidth) {
+    // Cut from the stored double, not from the extended quotient: the two
+    // differ by a hertz where the extended value lies just below a whole
+    // number that the double reaches (column 256 at 8000/s and 2002 Hz).
+    const auto whole = [&](uint16_t column) {
+        return std::to_string(TruncSaturating(ColumnToFrequency(column, zoomRatio, binWidth)));
+    };
+    return {"Rate  : " + std::to_string(sampleRate), "Cursor: " + whole(markPos),
+            "Cursor: " + whole(spacePos)};
+}

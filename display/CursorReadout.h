@@ -55,3 +55,16 @@ std::optional<CursorTexts> FrequencyReadout(uint16_t markPos, uint16_t spacePos,
 // valid scale) every text is "0".
 CursorTexts TimeReadout(uint16_t markPos, uint16_t spacePos, uint16_t nyquist, bool triggered,
                         char decimalSeparator);
+
+// The three lines written onto a saved snapshot: "Rate  : " with the sample
+// rate, then "Cursor: " with the mark and the space cursor's frequency in
+// whole Hz. The frequencies are the read-out's (column to frequency kept as a
+// double, then cut toward zero), in every view, so that a picture never
+// contradicts what the read-out showed; 0 without a valid scale.
+struct AnnotationTexts {
+    std::string rate;
+    std::string mark;
+    std::string space;
+};
+AnnotationTexts SnapshotAnnotation(uint16_t sampleRate, uint16_t markPos, uint16_t spacePos,
+                                   double zoomRatio, double binWidth);

@@ -1,7 +1,10 @@
 #include "display/Picture.h"
 
 #include <QColor>
+#include <QFont>
+#include <QFontMetrics>
 #include <QImage>
+#include <QPainter>
 
 #include <algorithm>
 #include <cstdint>
@@ -13,6 +16,12 @@ constexpr QRgb kWhite = 0xFFFFFFFF;
 constexpr QRgb kTraceBlue = 0xFF0000FF;
 constexpr QRgb kMarkGreen = 0xFF008000;
 constexpr QRgb kSpaceRed = 0xFFFF0000;
+constexpr QRgb kBlack = 0xFF000000;
+
+// Where the annotation's lines start: from the right edge, and down.
+constexpr int kAnnotationFromRight = 80;
+constexpr int kAnnotationRows[] = {5, 25, 45};
+constexpr int kAnnotationPoints = 8;
 
 // One vertical line written straight into the pixel rows: exact, and far
 // cheaper than a painter for a 1-pixel column.
@@ -126,4 +135,25 @@ void DrawSpectrumTrace(QImage& picture, const DisplayPoint* points, int first, i
 void DrawCursorLines(QImage& picture, int markPos, int spacePos) {
     DrawColumn(picture, markPos, kMarkGreen);
     DrawColumn(picture, spacePos, kSpaceRed);
+}
+
+void DrawAnnotation(QImage& picture, const AnnotationTexts& texts) {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif, QFont::NoAntialias);
+    font.setPointSize(kAnnotationPoints);
+    QPainter p(&picture);
+    p.setFont(font);
+    // Metrics on the picture itself: the point size turns into pixels at its
+    // resolution.
+    const QFontMetrics metrics(font, &picture);
+    const int x = picture.width() - kAnnotationFromRight;
+    const std::string* lines[] = {&texts.rate, &texts.mark, &texts.space};
+    const QRgb colours[] = {kBlack, kMarkGreen, kSpaceRed};
+    for (int i = 0; i < 3; ++i) {
+        const QString text = QString::fromStdString(*lines[i]);
+        const int y = kAnnotationRows[i];
+        p.fillRect(x, y, metrics.horizontalAdvance(text), metrics.height(), QColor(kWhite));
+        p.setPen(QColor(colours[i]));
+        p.drawText(x, y + metrics.ascent(), text);
+    }
 }

@@ -4,6 +4,7 @@
 // large as the display area) that every view draws into. QtGui only.
 
 #include "analysis/Spectrum.h"
+#include "display/CursorReadout.h"
 
 class QImage;
 
@@ -23,3 +24,12 @@ void DrawSpectrumTrace(QImage& picture, const DisplayPoint* points, int first, i
 // at spacePos, over the mark where they meet. A column outside the picture
 // draws nothing.
 void DrawCursorLines(QImage& picture, int markPos, int spacePos);
+
+// The snapshot's annotation, written onto the picture before it is saved:
+// three lines from x = width − 80, at y = 5 (the rate, black), 25 (the mark
+// cursor, green 0, 128, 0) and 45 (the space cursor, red 255, 0, 0), each on
+// an opaque white box as tall as the font's character cell and as wide as
+// its text. The font is "MS Sans Serif" 8 points; where that family is
+// missing the system's sans serif stands in. Glyphs are not antialiased, so
+// every text pixel has its line's exact colour.
+void DrawAnnotation(QImage& picture, const AnnotationTexts& texts);

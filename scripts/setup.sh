@@ -7,11 +7,16 @@ set -euo pipefail
 # Every Debian package the build, the tests and the scripts use. Add new ones here.
 QUARL_PACKAGES=(
     cmake g++ make pkg-config
-    qt6-base-dev qt6-multimedia-dev
+    qt6-base-dev qt6-multimedia-dev qt6-svg-dev
+    emf2svg libwmf-bin fonts-urw-base35
     libgtest-dev libbenchmark-dev libfftw3-dev
     pulseaudio pulseaudio-utils
     xvfb xauth x11-utils xdotool imagemagick libx11-dev fonts-dejavu-core
     clang-format sox
+    # the Debian package: building it (dpkg-shlibdeps needs dpkg-dev and file), checking it,
+    # and what it depends on without linking it (the viewer's metafile converters)
+    dpkg-dev file desktop-file-utils appstream lintian emf2svg libwmf-bin
+    # the fuzz targets (libFuzzer comes with clang's runtime)
     clang libclang-rt-14-dev
 )
 

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Quarl with its tests and runs every test (labels unit, audio
 # and e2e) against a private PulseAudio (default input: a 1000 Hz tone) and a private Xvfb,
-# started here whatever else is running and stopped again whatever the outcome. Then the same
+# started here whatever else is running and stopped again whatever the outcome, and checks the
+# Debian package (scripts/check-package.sh) on the same display and sound server. Then the same
 # suite once more built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (scripts/sanitize.sh), and every fuzz target for QUARL_FUZZ_SECONDS (default 30; 0 skips
-# them) so that the harnesses keep working. QUARL_BUILD_DIR chooses the main build directory.
+# them) so that the harnesses keep working. The exit status is 0 only when all of them pass.
+# QUARL_BUILD_DIR chooses the main build directory.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -16,8 +18,13 @@ bash scripts/setup.sh
 bash scripts/build.sh -DQUARL_TESTS=ON -DQUARL_BENCH=ON
 
 status=0
-bash scripts/with-services.sh ctest --test-dir "$build_dir" --output-on-failure --timeout 300 ||
-    status=$?
+# The Debian package: built, validated, installed into this machine, run from its installed
+# path on the same display and sound server as the tests, and removed again.
+bash scripts/with-services.sh bash -c '
+    status=0
+    ctest --test-dir "$1" --output-on-failure --timeout 300 || status=$?
+    bash scripts/check-package.sh || status=$?
+    exit "$status"' test.sh "$build_dir" || status=$?
 bash scripts/sanitize.sh || status=$?
 if ((fuzz_seconds > 0)); then
     bash scripts/fuzz.sh "$fuzz_seconds" || status=$?

@@ -1,3 +1,4 @@
+#include "analysis/Spectrum.h"
 #include "display/CursorReadout.h"
 
 #include <gtest/gtest.h>
@@ -157,6 +158,43 @@ TEST(TimeReadout, NoNyquistGivesZeros) {
     EXPECT_EQ(t.mark, "0");
     EXPECT_EQ(t.space, "0");
     EXPECT_EQ(t.shift, "0");
+}
+
+} // namespace
+
+namespace {
+
+// The snapshot's lines use the read-out's whole hertz, also where cutting
+// the extended quotient would give one less (column 256 at 8000/s and
+// 2002 Hz: 1000.99999999999996… in 80 bits, 1001 as a double).
+TEST(SnapshotAnnotation, LinesCarryTheRateAndTheReadOutsFrequencies) {
+    struct Case {
+        uint16_t rate, bandwidth, mark, space;
+        const char *markText, *spaceText;
+    };
+    const Case cases[] = {
+        {8000, 4000, 50, 100, "Cursor: 390", "Cursor: 781"},
+        {8000, 2002, 256, 512, "Cursor: 1001", "Cursor: 2002"},
+        {48000, 24000, 0, 512, "Cursor: 0", "Cursor: 24000"},
+    };
+    for (const Case& c : cases) {
+        const FrequencyScale scale = ComputeScale(c.rate, c.bandwidth);
+        const AnnotationTexts texts =
+            SnapshotAnnotation(c.rate, c.mark, c.space, scale.ZoomRatio, scale.BinWidth);
+        EXPECT_EQ(texts.rate, "Rate  : " + std::to_string(c.rate));
+        EXPECT_EQ(texts.mark, c.markText) << c.rate << "/" << c.bandwidth;
+        EXPECT_EQ(texts.space, c.spaceText) << c.rate << "/" << c.bandwidth;
+        // Never other than the read-out row beside it.
+        const auto readout = FrequencyReadout(c.mark, c.space, scale.ZoomRatio, scale.BinWidth);
+        ASSERT_TRUE(readout.has_value());
+        EXPECT_EQ(texts.mark, "Cursor: " + readout->mark);
+        EXPECT_EQ(texts.space, "Cursor: " + readout->space);
+    }
+    // The literal reading cuts the extended value: here it would be 1000.
+    const FrequencyScale s = ComputeScale(8000, 2002);
+    EXPECT_EQ(std::trunc(256.0L / s.ZoomRatio * s.BinWidth), 1000.0L);
+    // No valid scale: the frequencies read 0.
+    EXPECT_EQ(SnapshotAnnotation(8000, 50, 100, 0.0, 15.625).mark, "Cursor: 0");
 }
 
 } // namespace

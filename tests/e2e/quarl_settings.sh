@@ -9,35 +9,19 @@ set -uo pipefail
 
 title="Quarl V2.01"
 
-fail() {
-    echo "FAIL: $*" >&2
-    [[ -s "${work:-}/output.log" ]] && cat "$work/output.log" >&2
-    exit 1
-}
-
-[[ $# -eq 2 ]] || fail "usage: $0 QUARL_EXECUTABLE QUARL_XCLOSE"
-quarl=$1
-xclose=$2
-[[ -n "${DISPLAY:-}" ]] || fail "DISPLAY is not set (scripts/test.sh starts a private Xvfb)"
-pactl info >/dev/null 2>&1 || fail "no PulseAudio server answers (scripts/test.sh starts one)"
-
-work=$(mktemp -d)
-pid=
-cleanup() {
-    [[ -n "$pid" ]] && kill -KILL "$pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-cp "$quarl" "$work/quarl"
+. "$(dirname "$0")/program-lib.sh"
+program_setup "$@"
 
 # Spectrum view at 22050/s with 8000 Hz, the sonagraph at 22050/8000, the
-# waveform at 11025; cursors 120 and 240; averaging 10; gains 20 and 30; the
-# window 500 x 300 at (200, 100); Flow; FSK tracking; refresh interval 150 ms
+# waveform at 11025; cursors 63 and 240; averaging 10; gains 20 and 30; the
+# window 500 x 300 at (200, 100); Flow; CW tracking; refresh interval 150 ms
 # with "Sampling Speed" checked; neither Nyquist nor trigger. BinWidth is what
-# 22050/s gives, so the program writes back exactly these 56 bytes.
-record='\xe8\x03\x78\x00\xf0\x00\x0a\x00\x11\x2b\x22\x56\x40\x1f\x22\x56'
+# 22050/s gives, and the mark cursor already stands where CW tracking puts it
+# for the test tone (1000 Hz peaks in bin 23, column Round(23 x 2.75625) = 63),
+# so the program writes back exactly these 56 bytes.
+record='\xe8\x03\x3f\x00\xf0\x00\x0a\x00\x11\x2b\x22\x56\x40\x1f\x22\x56'
 record+='\x40\x1f\x14\x00\x1e\x00\x00\x00\x00\x00\x00\x00\x80\x88\x45\x40'
-record+='\x40\x1f\x00\x00\x64\x00\xc8\x00\x2c\x01\xf4\x01\x01\x00\xa0\x0f'
+record+='\x40\x1f\x00\x00\x64\x00\xc8\x00\x2c\x01\xf4\x01\x01\x00\x88\x13'
 record+='\x96\x00\x01\x00\x00\x00\x00\x00'
 printf "$record" >"$work/chosen.cfg"
 [[ $(stat -c %s "$work/chosen.cfg") -eq 56 ]] || fail "the chosen record is not 56 bytes"
@@ -61,16 +45,7 @@ done
 geometry=$(xdotool getwindowgeometry "$window" 2>/dev/null | tr -d '\n')
 echo "window: $geometry; recording at $rate"
 
-"$xclose" "$title" 5 || fail "could not send WM_DELETE_WINDOW"
-for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "the program did not exit after the close request"
-wait "$pid"
-status=$?
-pid=
-((status == 0)) || fail "exit status $status"
+program_close
 
 if ! cmp "$work/chosen.cfg" "$work/quarl.cfg"; then
     echo "chosen:" >&2

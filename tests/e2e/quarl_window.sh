@@ -3,8 +3,11 @@
 # the main window appears, the program records from the default input, and closing the window
 # the way a window manager does ends the program cleanly with its settings saved.
 #
-#   quarl_window.sh QUARL_EXECUTABLE QUARL_XCLOSE
+#   quarl_window.sh QUARL_EXECUTABLE QUARL_XCLOSE [SETTINGS_FILE]
 #
+# Without SETTINGS_FILE a copy of the program runs in a scratch folder and must leave quarl.cfg
+# beside itself. With it, the program runs where it is (an installed copy) and must leave its
+# settings in SETTINGS_FILE, and nothing beside itself.
 # Needs DISPLAY and a PulseAudio server (scripts/test.sh exports both for its private ones).
 set -uo pipefail
 
@@ -23,9 +26,10 @@ fail() {
     exit 1
 }
 
-[[ $# -eq 2 ]] || fail "usage: $0 QUARL_EXECUTABLE QUARL_XCLOSE"
+[[ $# -eq 2 || $# -eq 3 ]] || fail "usage: $0 QUARL_EXECUTABLE QUARL_XCLOSE [SETTINGS_FILE]"
 quarl=$1
 xclose=$2
+settings=${3:-}
 [[ -x "$quarl" ]] || fail "program not found: $quarl"
 [[ -x "$xclose" ]] || fail "helper not found: $xclose"
 [[ -n "${DISPLAY:-}" ]] ||
@@ -33,8 +37,6 @@ xclose=$2
 pactl info >/dev/null 2>&1 ||
     fail "no PulseAudio server answers (PULSE_SERVER='${PULSE_SERVER:-}'): scripts/test.sh starts a private one"
 
-# The program keeps its settings file beside itself: run a copy in a scratch folder so that
-# the test neither reads nor overwrites the settings of the build tree's program.
 work=$(mktemp -d)
 pid=
 cleanup() {
@@ -45,11 +47,19 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-cp "$quarl" "$work/quarl"
+# A program run from anywhere keeps its settings file beside itself: run a copy in a scratch
+# folder so that the test neither reads nor overwrites the settings of the build tree's program.
+if [[ -z "$settings" ]]; then
+    cp "$quarl" "$work/quarl"
+    quarl=$work/quarl
+    settings=$work/quarl.cfg
+fi
+beside=$(dirname "$quarl")/quarl.cfg
+[[ -e "$settings" ]] && fail "a settings file is there before the run: $settings"
 log=$work/output.log
 
 # An inherited offscreen platform would keep the window off the display.
-QT_QPA_PLATFORM=xcb "$work/quarl" </dev/null >"$log" 2>&1 &
+QT_QPA_PLATFORM=xcb "$quarl" </dev/null >"$log" 2>&1 &
 pid=$!
 
 # Our own child: a zombie is not "running" any more, so look at its state, not just kill -0.
@@ -109,9 +119,11 @@ pid=
 ((status == 0)) || fail "the program exited with status $status"
 
 # Closing the window runs the close handlers, the last of which saves the settings.
-settings=$work/quarl.cfg
 [[ -f "$settings" ]] || fail "no settings file was written at close ($settings)"
 size=$(stat -c %s "$settings")
 ((size == settings_file_size)) ||
     fail "the settings file has $size bytes, not $settings_file_size"
-echo "closed cleanly, settings saved"
+if [[ "$beside" != "$settings" && -e "$beside" ]]; then
+    fail "the program wrote $beside although it keeps its settings in $settings"
+fi
+echo "closed cleanly, settings saved in $settings"

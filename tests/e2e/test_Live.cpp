@@ -2,25 +2,15 @@
 // would: the private PulseAudio plays 1000 Hz, the defaults show 8000/s with
 // a bandwidth of 4000 Hz.
 #include "display/ImageView.h"
-#include "support/RealProgram.h"
+#include "support/LiveProgram.h"
 
-#include <QAudioDevice>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QMediaDevices>
 #include <QTest>
 #include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
-
-// The windows shown on the display, the way the program starts them.
-struct LiveProgram : RealProgram {
-    LiveProgram() {
-        if (!QTest::qWaitForWindowExposed(app->Form1()))
-            ADD_FAILURE() << "the main window was not shown";
-    }
-};
 
 // The column of the highest point of the trace (smallest y; the tone is
 // strong enough to run off the top of the picture, so the pixels alone do
@@ -31,16 +21,6 @@ int peakColumn(const TForm1& form) {
                                       [](const auto& a, const auto& b) { return a.y < b.y; });
     return top->x;
 }
-
-class Live : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (QMediaDevices::defaultAudioInput().isNull())
-            FAIL() << "no sound server: scripts/test.sh starts a private PulseAudio";
-        if (QGuiApplication::platformName() != QLatin1String("xcb"))
-            FAIL() << "needs an X display (DISPLAY): scripts/test.sh starts a private Xvfb";
-    }
-};
 
 } // namespace
 

@@ -38,6 +38,7 @@ struct RealProgram {
         p.errorBox = [this](QWidget*, const QString&, const QString& text) {
             boxes.push_back(text.toStdString());
         };
+        p.splashIntervalMs = 20; // the four seconds are checked once, on the real program
         app = std::make_unique<QuarlApplication>(device, p);
         app->CreateWindows(folder.path());
         app->Start();

@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,7 +22,14 @@ struct Harness {
     // Texts of the device error boxes, in order ("Error" caption checked).
     std::vector<std::string> boxes;
     std::vector<int> sleeps;
+    // Texts of the toolkit's error boxes (snapshots, viewer), in order.
+    std::vector<std::string> toolkitBoxes;
+    // The file dialogs run, and what each next one answers (empty: cancel).
+    std::vector<FileDialogRequest> dialogs;
+    std::deque<QString> answers;
+    std::vector<QString> openedUrls;
     std::uint32_t now = 1000; // the millisecond clock
+    int splashMs = 1;         // the about window's time at start-up
     QTemporaryDir folder;     // holds quarl.cfg
     std::unique_ptr<QuarlApplication> app;
     TForm1* form1 = nullptr;
@@ -36,6 +45,18 @@ struct Harness {
         };
         p.clockMs = [this] { return now; };
         p.sleepMs = [this](int ms) { sleeps.push_back(ms); };
+        p.toolkitErrorBox = [this](QWidget*, const QString& text) {
+            toolkitBoxes.push_back(text.toStdString());
+        };
+        p.chooseFile = [this](QWidget*, const FileDialogRequest& request) {
+            dialogs.push_back(request);
+            if (answers.empty()) return QString();
+            QString answer = answers.front();
+            answers.pop_front();
+            return answer;
+        };
+        p.openUrl = [this](const QUrl& url) { openedUrls.push_back(url.toString()); };
+        p.splashIntervalMs = splashMs;
         return p;
     }
 

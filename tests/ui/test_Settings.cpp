@@ -469,6 +469,12 @@ INSTANTIATE_TEST_SUITE_P(
                        EXPECT_TRUE(run.form1->cwbutton->isChecked());
                        EXPECT_FALSE(run.form1->fskbutton->isChecked());
                    }},
+        StoredCase{"FskTracking", [](SettingsRecord& r) { r.TrackMode = kTrackFsk; },
+                   [](Harness& run) {
+                       EXPECT_TRUE(run.form1->fskbutton->isChecked());
+                       EXPECT_FALSE(run.form1->cwbutton->isChecked());
+                       EXPECT_EQ(run.form1->TrackMode, kTrackFsk);
+                   }},
         StoredCase{"TimedRefresh",
                    [](SettingsRecord& r) {
                        r.SamplingSpeedChecked = false;

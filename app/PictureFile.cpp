@@ -1,0 +1,125 @@
+#include "app/PictureFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+#include <QProcess>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+// A converted metafile larger than this many pixels is refused, as Qt's own
+// readers refuse a bitmap of more than 256 MB.
+constexpr qint64 kMaxMetafilePixels = 256LL * 1024 * 1024 / 4;
+
+LoadedPicture Failed(const QString& error) {
+    return {QImage(), error};
+}
+
+QString Shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+template <typename T> T LittleEndian(const QByteArray& bytes, int at) {
+    T v = 0;
+    for (int i = int(sizeof(T)) - 1; i >= 0; --i)
+        v = static_cast<T>((v << 8) | static_cast<unsigned char>(bytes[at + i]));
+    return v;
+}
+
+// Qt shows a bitmap whose pixel rows stop early with the missing rows made up.
+// A cut-off file is damaged, not a picture: the uncompressed rows that its
+// header announces must all be there. (Compressed rows have no size to check;
+// Qt's reader refuses those when they run short.)
+bool BmpRowsComplete(QFile& file) {
+    const QByteArray head = file.peek(34);
+    if (head.size() < 34 || LittleEndian<std::uint32_t>(head, 14) < 40)
+        return true; // too short for Qt too, or an old core header: left to Qt
+    const std::uint32_t compression = LittleEndian<std::uint32_t>(head, 30);
+    if (compression != 0 && compression != 3) return true; // BI_RGB, BI_BITFIELDS
+    const qint64 offset = LittleEndian<std::uint32_t>(head, 10);
+    const qint64 width = LittleEndian<std::int32_t>(head, 18);
+    const qint64 height = std::abs(qint64{LittleEndian<std::int32_t>(head, 22)});
+    const qint64 bits = LittleEndian<std::uint16_t>(head, 28);
+    // Sizes beyond any real picture are left to Qt's reader, which refuses
+    // them (and their products would not fit 64 bits).
+    constexpr qint64 kLargest = 1 << 24;
+    if (width <= 0 || width > kLargest || height > kLargest) return true;
+    const qint64 rowBytes = (width * bits + 31) / 32 * 4;
+    return file.size() >= offset + rowBytes * height;
+}
+
+// A bitmap or an icon read with Qt's reader of `format` (not guessed from the
+// suffix: Qt knows no ".dib").
+LoadedPicture ReadRaster(QFile& file, const char* format, const QString& invalid) {
+    QImageReader reader(&file, format);
+    reader.setDecideFormatFromContent(false);
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) return Failed(invalid);
+    return {image, QString()};
+}
+
+// Runs the converter on `path` into an SVG file and draws that on white.
+LoadedPicture ReadMetafile(const QString& path, bool enhanced, const MetafileConverters& tools) {
+    const LoadedPicture failed =
+        Failed(QStringLiteral("Cannot convert metafile %1").arg(Shown(path)));
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) return failed;
+    const QString svg = scratch.filePath(QStringLiteral("picture.svg"));
+    QProcess converter;
+    // Nothing reads its output: a converter that talks much must not stall
+    // on a full pipe.
+    converter.setStandardOutputFile(QProcess::nullDevice());
+    converter.setStandardErrorFile(QProcess::nullDevice());
+    converter.setStandardInputFile(QProcess::nullDevice());
+    if (enhanced)
+        converter.start(tools.emf, {QStringLiteral("-i"), path, QStringLiteral("-o"), svg});
+    else
+        converter.start(tools.wmf, {QStringLiteral("-o"), svg, path});
+    if (!converter.waitForStarted(tools.timeoutMs)) return failed;
+    if (!converter.waitForFinished(tools.timeoutMs)) {
+        converter.kill();
+        converter.waitForFinished(-1);
+        return failed;
+    }
+    if (converter.exitStatus() != QProcess::NormalExit || converter.exitCode() != 0) return failed;
+
+    QSvgRenderer renderer(svg);
+    const QSize size = renderer.defaultSize();
+    if (!renderer.isValid() || size.isEmpty() ||
+        qint64{size.width()} * size.height() > kMaxMetafilePixels)
+        return failed;
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    renderer.render(&painter);
+    painter.end();
+    return {image, QString()};
+}
+
+} // namespace
+
+LoadedPicture LoadPictureFile(const QString& path, const MetafileConverters& converters) {
+    const QString extension = QFileInfo(path).suffix();
+    const QString kind = extension.toLower();
+    const bool bitmap = kind == QLatin1String("bmp") || kind == QLatin1String("dib");
+    const bool icon = kind == QLatin1String("ico");
+    const bool metafile = kind == QLatin1String("emf") || kind == QLatin1String("wmf");
+    if (!bitmap && !icon && !metafile)
+        return Failed(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Failed(QStringLiteral("Cannot open file %1").arg(Shown(path)));
+    const QString invalidBitmap = QStringLiteral("Bitmap image is not valid");
+    if (bitmap && !BmpRowsComplete(file)) return Failed(invalidBitmap);
+    if (bitmap) return ReadRaster(file, "BMP", invalidBitmap);
+    if (icon) return ReadRaster(file, "ICO", QStringLiteral("Icon image is not valid"));
+    file.close();
+    return ReadMetafile(path, kind == QLatin1String("emf"), converters);
+}

@@ -1,0 +1,135 @@
+// The waveform and sonagraph views on the real sound input: the private
+// PulseAudio plays 1000 Hz, the defaults record 8000 samples a second, so one
+// period is 8 samples.
+#include "display/ImageView.h"
+#include "support/LiveProgram.h"
+
+#include <QLabel>
+#include <QProcess>
+#include <QTest>
+#include <QToolButton>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+// For each column, the topmost row of the blue trace (or the height).
+std::vector<int> traceTops(const QImage& picture) {
+    std::vector<int> top(picture.width(), picture.height());
+    for (int x = 0; x < picture.width(); ++x)
+        for (int y = 0; y < picture.height(); ++y)
+            if (picture.pixel(x, y) == qRgb(0, 0, 255)) {
+                top[x] = y;
+                break;
+            }
+    return top;
+}
+
+// Share of the columns first … last − period whose top repeats `period` columns on.
+double repeats(const std::vector<int>& top, int period, int first, int last) {
+    int same = 0;
+    for (int x = first; x < last - period; ++x)
+        same += top[x] == top[x + period];
+    return static_cast<double>(same) / (last - period - first);
+}
+
+} // namespace
+
+TEST_F(Live, WaveformRepeatsEveryPeriodAndTriggersOnACrest) {
+    LiveProgram prog;
+    TForm1& f = prog.form();
+    QTest::mouseClick(f.WaveButton, Qt::LeftButton);
+    ASSERT_EQ(f.DisplayMode, kWaveformMode);
+    EXPECT_EQ(f.MaxAudioFreq->text(), "64");
+
+    prog.dialog().cbTrigger->SetChecked(false);
+    auto blocks = f.BlocksReceived;
+    ASSERT_TRUE(waitFor([&] { return f.BlocksReceived >= blocks + 10; }, 3000));
+    std::vector<int> top = traceTops(f.SpecDisplay->picture());
+    EXPECT_GT(repeats(top, 8, 1, 511), 0.95);
+    EXPECT_LT(repeats(top, 4, 1, 511), 0.5);
+    f.grab().save(QStringLiteral("e2e_waveform.png"));
+
+    prog.dialog().cbTrigger->SetChecked(true);
+    blocks = f.BlocksReceived;
+    ASSERT_TRUE(waitFor([&] { return f.BlocksReceived >= blocks + 10; }, 3000));
+    top = traceTops(f.SpecDisplay->picture());
+    EXPECT_GT(repeats(top, 16, 2, 510), 0.95);
+    EXPECT_LT(repeats(top, 8, 2, 510), 0.5);
+    // The trigger sample (column 0, not drawn) is a crest: the highest point
+    // of the half block, which the trace reaches again 16 columns on (within
+    // a pixel: the next crest may be a sample lower).
+    const auto& points = f.WavePoints;
+    const auto crest = std::min_element(points.begin(), points.begin() + 256,
+                                        [](auto a, auto b) { return a.y < b.y; });
+    EXPECT_EQ(points[0].y, crest->y);
+    EXPECT_LE(top[16], points[0].y + 1);
+    f.grab().save(QStringLiteral("e2e_waveform_triggered.png"));
+    EXPECT_TRUE(prog.boxes.empty());
+}
+
+// At gain 1 the tone's trace stands some 1660 pixels high, which gives grey
+// 129; everything else is nearly white (253). Column 127 lies between bins 63
+// and 64, and its single step takes it to the tone's own level.
+TEST_F(Live, SonagraphIsDarkestOnTheTonesColumnInFlowAndSweep) {
+    LiveProgram prog;
+    TForm1& f = prog.form();
+    for (RadioButton* mode : {prog.dialog().FlowButton, prog.dialog().SweepButton}) {
+        mode->SetChecked(true);
+        QTest::mouseClick(f.SonaButton, Qt::LeftButton); // enters the view afresh: white
+        ASSERT_EQ(f.DisplayMode, kSonagraphMode);
+        const auto blocks = f.BlocksReceived;
+        ASSERT_TRUE(waitFor([&] { return f.BlocksReceived >= blocks + 30; }, 5000));
+        const QImage& picture = f.SpecDisplay->picture();
+        std::vector<int> darkest;
+        int lowest = 256;
+        for (int x = 0; x < picture.width(); ++x) {
+            const int level = qBlue(picture.pixel(x, 0));
+            ASSERT_EQ(picture.pixel(x, 0), qRgb(level, level, level)) << "grey at " << x;
+            if (level < lowest) darkest.clear();
+            if (level <= lowest) darkest.push_back(x), lowest = level;
+        }
+        EXPECT_EQ(darkest, (std::vector<int>{127, 128})) << "darkest level " << lowest;
+        EXPECT_EQ(qBlue(picture.pixel(300, 0)), 253);
+        // The cursors stand in the strip above the picture, not on it.
+        EXPECT_EQ(f.CursorDisplay->picture().pixel(f.MarkPos, 9), qRgb(0, 128, 0));
+        EXPECT_EQ(picture.pixel(f.MarkPos, 0), qRgb(253, 253, 253));
+        f.grab().save(mode == prog.dialog().FlowButton ? QStringLiteral("e2e_flow.png")
+                                                       : QStringLiteral("e2e_sweep.png"));
+    }
+    EXPECT_TRUE(prog.boxes.empty());
+}
+
+// Runs under a PulseAudio of its own (see CMakeLists.txt): a second tone is
+// added to its test sink, as an FSK signal's second frequency.
+TEST_F(Live, TrackingFollowsTheTones) {
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"),
+                {QStringLiteral("load-module"), QStringLiteral("module-sine"),
+                 QStringLiteral("sink=quarl_tone"), QStringLiteral("frequency=1125")});
+    ASSERT_TRUE(pactl.waitForFinished(5000) && pactl.exitCode() == 0)
+        << pactl.readAllStandardError().toStdString();
+    const QString module = QString::fromLatin1(pactl.readAllStandardOutput()).trimmed();
+
+    LiveProgram prog;
+    TForm1& f = prog.form();
+    QTest::mouseClick(f.fskbutton, Qt::LeftButton);
+    EXPECT_EQ(f.TrackMode, kTrackFsk);
+    // 1000 and 1125 Hz are bins 64 and 72, two columns each at 4000 Hz.
+    EXPECT_TRUE(waitFor([&] { return f.MarkPos == 128 && f.SpacePos == 144; }, 5000))
+        << f.MarkPos << ", " << f.SpacePos;
+    EXPECT_EQ(f.Panel5->text(), "125");
+    f.grab().save(QStringLiteral("e2e_fsk.png"));
+
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("unload-module"), module});
+    ASSERT_TRUE(pactl.waitForFinished(5000) && pactl.exitCode() == 0);
+    QTest::mouseClick(f.cwbutton, Qt::LeftButton);
+    EXPECT_FALSE(f.fskbutton->isChecked());
+    EXPECT_EQ(f.TrackMode, kTrackCw);
+    f.SpacePos = 300;
+    runEventsFor(1500);
+    EXPECT_EQ(f.MarkPos, 128);
+    EXPECT_EQ(f.SpacePos, 300);
+    EXPECT_TRUE(prog.boxes.empty());
+}
