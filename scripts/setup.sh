@@ -13,9 +13,8 @@ QUARL_PACKAGES=(
     pulseaudio pulseaudio-utils
     xvfb xauth x11-utils xdotool imagemagick libx11-dev fonts-dejavu-core
     clang-format sox
-    # the Debian package: building it (dpkg-shlibdeps needs dpkg-dev and file), checking it,
-    # and what it depends on without linking it (the viewer's metafile converters)
-    dpkg-dev file desktop-file-utils appstream lintian emf2svg libwmf-bin
+    # the Debian package: building it (dpkg-shlibdeps needs dpkg-dev and file) and checking it
+    dpkg-dev file desktop-file-utils appstream lintian
     # the fuzz targets (libFuzzer comes with clang's runtime)
     clang libclang-rt-14-dev
 )
