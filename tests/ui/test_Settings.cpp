@@ -9,7 +9,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -436,8 +438,25 @@ INSTANTIATE_TEST_SUITE_P(
                        EXPECT_EQ(run.form1->SampleRate, 11025);
                        EXPECT_EQ(run.form1->Bandwidth, 5000);
                    }},
+        // 1000 is kept where the screen is that wide; the offscreen test
+        // screen is narrower, so the window comes back until its top-left
+        // 100 x 50 pixels are on it.
         StoredCase{"LeftEdge1000", [](SettingsRecord& r) { r.WindowLeft = 1000; },
-                   [](Harness& run) { EXPECT_EQ(run.form1->x(), 1000); }},
+                   [](Harness& run) {
+                       const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
+                       EXPECT_EQ(run.form1->x(), std::min(1000, free.right() + 1 - 100));
+                   }},
+        StoredCase{"OffTheScreen",
+                   [](SettingsRecord& r) {
+                       r.WindowLeft = 1000;
+                       r.WindowTop = 1000;
+                   },
+                   [](Harness& run) {
+                       const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
+                       ASSERT_LT(free.right(), 1000) << "the test needs a screen below 1000 x 1000";
+                       EXPECT_TRUE(free.contains(QRect(run.form1->pos(), QSize(100, 50))))
+                           << run.form1->x() << ", " << run.form1->y();
+                   }},
         StoredCase{"LeftEdge1001", [](SettingsRecord& r) { r.WindowLeft = 1001; },
                    [](Harness& run) { EXPECT_EQ(run.form1->x(), 0); }},
         StoredCase{"LeftEdgeNegative", [](SettingsRecord& r) { r.WindowLeft = 65528; },
