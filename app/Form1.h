@@ -28,6 +28,7 @@ class QScrollArea;
 class QTimer;
 class QToolButton;
 class ImageView;
+class RadioButton;
 class TForm2;
 class UpDown;
 
@@ -76,6 +77,8 @@ public:
     // ---- rates (Form1Rates.cpp)
     void DriverGetSampleRate();
     void SetSampleRate(std::uint16_t rate);
+    // The dialog's button for `rate` (8 kHz for a rate that is not one of the five).
+    RadioButton* RateButton(std::uint16_t rate) const;
     void SelectSampleRate(std::uint16_t rate);
     void SetBW();
     void SelectBW();

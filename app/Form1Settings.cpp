@@ -160,6 +160,11 @@ void TForm1::RestoreSettings() {
 
     // The view's handler checks the view's stored rate in the dialog, which
     // restarts nothing yet: the device opens after this.
+    const std::uint16_t viewRate = DisplayMode == kWaveformMode    ? WaveSampleRate
+                                   : DisplayMode == kSonagraphMode ? SonaSampleRate
+                                                                   : SpecSampleRate;
+    RadioButton* const rateButton = RateButton(viewRate);
+    const bool rateAlreadyChecked = rateButton->Checked();
     switch (DisplayMode) {
     case kWaveformMode:
         WantTimeClick();
@@ -174,4 +179,11 @@ void TForm1::RestoreSettings() {
         Specbutton->setChecked(true);
         break;
     }
+    // The dialog's layout has 48 kHz checked, so a view stored at 48000/s
+    // finds its button checked and the rate change, which brings the
+    // bandwidth bar into the band of the rate and applies "Nyquist
+    // Bandwidth" at it, does not run: the bar would keep what the steps
+    // above made of it at the window's earlier rate. Run it as for any
+    // other rate.
+    if (rateAlreadyChecked) dialog.SampleClick(rateButton);
 }

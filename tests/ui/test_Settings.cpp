@@ -670,3 +670,98 @@ std::vector<ContentCase> contentCases() {
 INSTANTIATE_TEST_SUITE_P(Generated, AnyFileContent, ::testing::ValuesIn(contentCases()));
 
 } // namespace
+
+namespace {
+
+// What the operator sees of the rate and the bandwidth.
+struct RateState {
+    int sampleRate, bandwidth, barMin, barMax, barPosition;
+    std::string maxFreqLabel, bandwidthPanel, unitLabel;
+    bool nyquist;
+
+    static RateState of(Harness& run) {
+        TForm1& f = *run.form1;
+        TForm2& d = *run.form2;
+        return {f.SampleRate,
+                f.Bandwidth,
+                d.AudioBandwidth->Min(),
+                d.AudioBandwidth->Max(),
+                d.AudioBandwidth->Position(),
+                f.MaxAudioFreq->text().toStdString(),
+                d.pBandwidth->text().toStdString(),
+                f.Label1->text().toStdString(),
+                d.cbNyquist->Checked()};
+    }
+    bool operator==(const RateState&) const = default;
+};
+
+void PrintTo(const RateState& s, std::ostream* os) {
+    *os << s.sampleRate << "/s, bandwidth " << s.bandwidth << ", bar " << s.barMin << ".."
+        << s.barMax << " at " << s.barPosition << ", labels \"" << s.maxFreqLabel << "\" \""
+        << s.bandwidthPanel << "\" \"" << s.unitLabel << "\", Nyquist " << s.nyquist;
+}
+
+struct RoundTrip {
+    int view; // DisplayMode
+    int rate;
+    bool nyquist;
+};
+
+class RateRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
+
+} // namespace
+
+TEST_P(RateRoundTrip, EveryRateAndNyquistStateComesBackInEachView) {
+    const RoundTrip c = GetParam();
+    Harness first;
+    first.start();
+    TForm1& f = *first.form1;
+    TForm2& d = *first.form2;
+    QToolButton* view = c.view == kWaveformMode    ? f.WaveButton
+                        : c.view == kSonagraphMode ? f.SonaButton
+                                                   : f.Specbutton;
+    view->click();
+    for (RadioButton* b : {d.Sample48, d.Sample44, d.Sample22, d.Sample11, d.Sample8})
+        if (b->Value() == c.rate) b->SetChecked(true);
+    d.cbNyquist->SetChecked(c.nyquist);
+    first.pump();
+    RateState before = RateState::of(first);
+    ASSERT_EQ(before.sampleRate, c.rate);
+    f.CloseWindow();
+    first.pump();
+
+    Harness next;
+    std::filesystem::copy_file(first.settingsPath(), next.settingsPath());
+    next.start();
+    RateState after = RateState::of(next);
+    if (c.view == kWaveformMode) {
+        // The waveform view shows no bandwidth: the bar is disabled and its
+        // position is not stored, and Bandwidth, which nothing in this view
+        // shows, is half the view's rate only after entering it.
+        EXPECT_EQ(after.bandwidth, c.rate / 2);
+        for (RateState* s : {&before, &after}) {
+            s->bandwidth = s->barPosition = 0;
+            s->bandwidthPanel.clear();
+        }
+    }
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(next.device.rate(), static_cast<unsigned>(c.rate));
+}
+
+std::vector<RoundTrip> everyRateState() {
+    std::vector<RoundTrip> cases;
+    for (int view : {kSpectrumMode, kWaveformMode, kSonagraphMode})
+        for (int rate : {8000, 11025, 22050, 44100, 48000})
+            for (bool nyquist : {false, true})
+                cases.push_back({view, rate, nyquist});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllStates, RateRoundTrip, ::testing::ValuesIn(everyRateState()),
+                         [](const auto& info) {
+                             const RoundTrip& c = info.param;
+                             const char* view = c.view == kWaveformMode    ? "Wave"
+                                                : c.view == kSonagraphMode ? "Sona"
+                                                                           : "Spec";
+                             return view + std::to_string(c.rate) + (c.nyquist ? "Nyquist" : "");
+                         });
