@@ -68,6 +68,9 @@ public:
     void SettingsClick();
     // The device error box with the text for `code`.
     void DeviceErrorBox(wavein::MMResult code);
+    // True once a device error has been reported: the run then counts as
+    // failed (the program's exit status says so).
+    bool DeviceErrorShown() const { return deviceErrorShown_; }
 
     // ---- capture (Form1Capture.cpp)
     void MMWimOpen(wavein::Handle device);
@@ -231,5 +234,9 @@ private:
 
     Platform platform_;
     bool closed_ = false;
+    // A device is open (from a successful open until its close): the close's
+    // teardown has nothing to reset, unprepare or close otherwise.
+    bool deviceOpen_ = false;
+    bool deviceErrorShown_ = false;
     int stripHeight_ = 27;
 };

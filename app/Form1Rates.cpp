@@ -118,5 +118,6 @@ void TForm1::SamplerateChange() {
     ReopenPending = true;
     GetValues();
     dev.close(Wave.WaveInHandle);
+    deviceOpen_ = false;
     DisplayCursorValue();
 }

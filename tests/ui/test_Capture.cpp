@@ -119,17 +119,31 @@ TEST(Capture, ARateChangeDropsTheHeldBuffersAndReopensAtTheNewRate) {
     EXPECT_EQ(h.form1->FrameCount, 2);
 }
 
-TEST(Capture, ARefusedRateAtStartUpShowsTwoBoxesThenCloses) {
+// A failed open leaves no device to stop: one box says what went wrong, the
+// close calls nothing more into the device, and the run counts as failed.
+TEST(Capture, ARefusedRateAtStartUpShowsOneBoxThenCloses) {
     Harness h;
     h.device.setAcceptedRates({11025, 22050});
     h.start();
-    EXPECT_EQ(h.boxes, (std::vector<std::string>{"Format Not supported by Wave Device",
-                                                 "Wave Device handle is invalid"}));
+    EXPECT_EQ(h.boxes, std::vector<std::string>{"Format Not supported by Wave Device"});
+    EXPECT_EQ(h.device.log().back(), "open 8000 = 32");
     EXPECT_TRUE(h.form1->IsClosed());
     EXPECT_TRUE(h.closedSignal);
+    EXPECT_TRUE(h.form1->DeviceErrorShown());
     EXPECT_FALSE(h.form1->Wave.RingAllocated());
     // The close still saves the settings.
     EXPECT_TRUE(QFile::exists(QString::fromStdString(h.settingsPath())));
+}
+
+TEST(Capture, ARefusedRateAtTheReopenShowsOneBoxThenCloses) {
+    Harness h;
+    h.device.setAcceptedRates({8000, 11025});
+    h.start();
+    h.form2->Sample22->SetChecked(true); // disabled, but a view's stored rate gets here
+    h.pump();
+    EXPECT_EQ(h.boxes, std::vector<std::string>{"Format Not supported by Wave Device"});
+    EXPECT_EQ(h.device.log().back(), "open 22050 = 32");
+    EXPECT_TRUE(h.form1->IsClosed());
 }
 
 TEST(Capture, ClosingWhileRecordingHandsNothingBackAndReleasesTheRing) {
@@ -158,6 +172,7 @@ TEST(Capture, ClosingWhileRecordingHandsNothingBackAndReleasesTheRing) {
     // and were ignored.
     EXPECT_EQ(h.form1->BlocksReceived, 4u);
     EXPECT_TRUE(h.closedSignal);
+    EXPECT_FALSE(h.form1->DeviceErrorShown());
 }
 
 TEST(Capture, AReopenStillPendingAtTheCloseDoesNotOpenTheDeviceAgain) {
@@ -182,15 +197,16 @@ TEST_P(CaptureOpenFailure, IsReportedAndClosesTheWindow) {
     Harness h;
     h.device.setFailure(GetParam().call, GetParam().code);
     h.start();
-    ASSERT_FALSE(h.boxes.empty());
-    EXPECT_EQ(h.boxes.front(), GetParam().text);
+    EXPECT_EQ(h.boxes, std::vector<std::string>{GetParam().text});
     EXPECT_TRUE(h.form1->IsClosed());
+    EXPECT_TRUE(h.form1->DeviceErrorShown());
     EXPECT_FALSE(h.form1->Wave.RingAllocated());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EachStep, CaptureOpenFailure,
     ::testing::Values(OpenFailure{SimWaveIn::Call::Open, 4, "Wave Device already allocated"},
+                      OpenFailure{SimWaveIn::Call::Open, 6, "No Wave Device driver present"},
                       OpenFailure{SimWaveIn::Call::Prepare, 7,
                                   "Memory allocation error - Wave Device"},
                       OpenFailure{SimWaveIn::Call::Add, 34, "Wave Header not prepared"},
