@@ -315,7 +315,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::DeviceErrorBox(wavein::MMResult code) {
     deviceErrorShown_ = true;
-    platform_.errorBox(this, QStringLiteral("Error"), QString::fromLatin1(MMErrorText(code)));
+    platform_.errorBox(this, QStringLiteral("Error"), QString::fromLatin1(DeviceErrorText(code)));
 }
 
 // ----------------------------------------------------------------- refresh
