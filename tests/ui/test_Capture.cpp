@@ -212,17 +212,31 @@ INSTANTIATE_TEST_SUITE_P(
                       OpenFailure{SimWaveIn::Call::Add, 34, "Wave Header not prepared"},
                       OpenFailure{SimWaveIn::Call::Start, 1, "Wave Device Error"}));
 
-TEST(Capture, ADeviceThatStopsByItselfIsReportedAndTheWindowClosesInOrder) {
+struct LateFailure {
+    wavein::MMResult code;
+    const char* text;
+};
+
+class CaptureLateFailure : public ::testing::TestWithParam<LateFailure> {};
+
+// The server went away, or stopped answering: reported in words of its own.
+TEST_P(CaptureLateFailure, IsReportedAndTheWindowClosesInOrder) {
     Harness h;
     h.start();
     h.blocks(2);
-    h.device.failStream(wavein::ERR_DISCONNECTED);
+    h.device.failStream(GetParam().code);
     h.pump();
-    EXPECT_EQ(h.boxes, std::vector<std::string>{"Wave Port no longer connected"});
+    EXPECT_EQ(h.boxes, std::vector<std::string>{GetParam().text});
     EXPECT_TRUE(h.form1->IsClosed());
     EXPECT_FALSE(h.device.isOpen());
     EXPECT_TRUE(QFile::exists(QString::fromStdString(h.settingsPath())));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, CaptureLateFailure,
+    ::testing::Values(LateFailure{wavein::ERR_DISCONNECTED, "Wave Port no longer connected"},
+                      LateFailure{wavein::ERR_NOT_ANSWERING,
+                                  "Wave Device did not answer within 5 seconds"}));
 
 TEST(Capture, AFailedUnprepareAtTheCloseIsReportedAndTheCloseGoesOn) {
     Harness h;
