@@ -95,13 +95,15 @@ public:
     virtual ~WaveInDevice() = default;
 
     // Opens the default input for `format`; on success stores the handle and
-    // sends the opened notification to `sink` later.
+    // sends the opened notification to `sink` later (or, where the device
+    // completes the open elsewhere and that fails, the failure notification).
     virtual MMResult open(Handle* handle, const WaveFormat& format, WaveInSink* sink) = 0;
     // Only asks whether the default input accepts `format`: opens nothing.
     virtual MMResult query(const WaveFormat& format) = 0;
     virtual MMResult prepareHeader(Handle device, WaveHeader* header) = 0;
     virtual MMResult unprepareHeader(Handle device, WaveHeader* header) = 0;
     virtual MMResult addBuffer(Handle device, WaveHeader* header) = 0;
+    // A start that succeeds here and fails later sends the failure notification.
     virtual MMResult start(Handle device) = 0;
     // Stops recording and hands back every buffer the device holds.
     virtual MMResult reset(Handle device) = 0;

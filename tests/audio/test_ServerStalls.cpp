@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -39,6 +40,8 @@ protected:
         ticks_.start(10);
     }
     void TearDown() override {
+        std::printf("longest pause of the event loop: %lld ms\n",
+                    static_cast<long long>(longestPause()));
         if (resumer_.joinable()) resumer_.join();
         if (stopped_) ::kill(server_, SIGCONT);
         prog_.reset();
