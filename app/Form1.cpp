@@ -277,6 +277,7 @@ void TForm1::FormCreate() {
     SpecDisplay->setPictureSize(SpecDisplay->width(), SpecDisplay->height());
     GetValues();
     const wavein::MMResult r = Wave.OpenWaveIn(this, Wave.WaveInHandle, SampleRate);
+    deviceOpen_ = r == wavein::MMSYSERR_NOERROR;
     if (r != wavein::MMSYSERR_NOERROR) {
         DeviceErrorBox(r);
         CloseWindow();
@@ -315,7 +316,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::DeviceErrorBox(wavein::MMResult code) {
-    platform_.errorBox(this, QStringLiteral("Error"), QString::fromLatin1(MMErrorText(code)));
+    deviceErrorShown_ = true;
+    platform_.errorBox(this, QStringLiteral("Error"), QString::fromLatin1(DeviceErrorText(code)));
 }
 
 // ----------------------------------------------------------------- refresh

@@ -33,6 +33,7 @@ class QScrollArea;
 class QTimer;
 class QToolButton;
 class ImageView;
+class RadioButton;
 class TEditForm;
 class TForm2;
 class UpDown;
@@ -77,6 +78,9 @@ public:
     void SettingsClick();
     // The device error box with the text for `code`.
     void DeviceErrorBox(wavein::MMResult code);
+    // True once a device error has been reported: the run then counts as
+    // failed (the program's exit status says so).
+    bool DeviceErrorShown() const { return deviceErrorShown_; }
 
     // ---- capture (Form1Capture.cpp)
     void MMWimOpen(wavein::Handle device);
@@ -86,6 +90,8 @@ public:
     // ---- rates (Form1Rates.cpp)
     void DriverGetSampleRate();
     void SetSampleRate(std::uint16_t rate);
+    // The dialog's button for `rate` (8 kHz for a rate that is not one of the five).
+    RadioButton* RateButton(std::uint16_t rate) const;
     void SelectSampleRate(std::uint16_t rate);
     void SetBW();
     void SelectBW();
@@ -275,5 +281,9 @@ private:
 
     Platform platform_;
     bool closed_ = false;
+    // A device is open (from a successful open until its close): the close's
+    // teardown has nothing to reset, unprepare or close otherwise.
+    bool deviceOpen_ = false;
+    bool deviceErrorShown_ = false;
     int stripHeight_ = 27;
 };

@@ -84,6 +84,7 @@ void TForm1::MMWimClose() {
     if (!ReopenPending || Stopping) return;
     ReopenPending = false;
     const MMResult r = Wave.OpenWaveIn(this, Wave.WaveInHandle, SampleRate);
+    deviceOpen_ = r == MMSYSERR_NOERROR;
     if (r != MMSYSERR_NOERROR) {
         DeviceErrorBox(r);
         CloseWindow();
@@ -91,6 +92,14 @@ void TForm1::MMWimClose() {
 }
 
 void TForm1::CaptureTeardown() {
+    // After a failed open (no sound server, a refused rate) there is no
+    // device to stop: calling into it would only add a second box about an
+    // invalid handle to the one that said what went wrong.
+    if (!deviceOpen_) {
+        Wave.FreeWaveBuffers();
+        return;
+    }
+    deviceOpen_ = false;
     WaveInDevice& dev = Wave.Device();
     dev.reset(Wave.WaveInHandle);
     MMResult status = MMSYSERR_NOERROR;

@@ -25,27 +25,26 @@ void TForm1::DriverGetSampleRate() {
     Wave.WaveInHandle = 0;
 }
 
+RadioButton* TForm1::RateButton(std::uint16_t rate) const {
+    switch (rate) {
+    case 48000:
+        return Form2->Sample48;
+    case 44100:
+        return Form2->Sample44;
+    case 22050:
+        return Form2->Sample22;
+    case 11025:
+        return Form2->Sample11;
+    default:
+        return Form2->Sample8;
+    }
+}
+
 void TForm1::SetSampleRate(std::uint16_t rate) {
     // A disabled button is checked all the same: a stored rate the device
     // refuses then fails visibly at the open instead of being changed behind
     // the operator's back.
-    switch (rate) {
-    case 48000:
-        Form2->Sample48->SetChecked(true);
-        break;
-    case 44100:
-        Form2->Sample44->SetChecked(true);
-        break;
-    case 22050:
-        Form2->Sample22->SetChecked(true);
-        break;
-    case 11025:
-        Form2->Sample11->SetChecked(true);
-        break;
-    default:
-        Form2->Sample8->SetChecked(true);
-        break;
-    }
+    RateButton(rate)->SetChecked(true);
 }
 
 void TForm1::SelectSampleRate(std::uint16_t rate) {
@@ -119,5 +118,6 @@ void TForm1::SamplerateChange() {
     ReopenPending = true;
     GetValues();
     dev.close(Wave.WaveInHandle);
+    deviceOpen_ = false;
     DisplayCursorValue();
 }

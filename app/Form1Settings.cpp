@@ -4,8 +4,11 @@
 #include "app/Form2.h"
 #include "app/Paths.h"
 #include "app/SettingsRecord.h"
+#include "app/WindowPlacement.h"
 
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QToolButton>
 
 namespace {
@@ -144,9 +147,26 @@ void TForm1::RestoreSettings() {
     move(left, y());
     const int top = r.WindowTop > kMaxStoredEdge ? 0 : r.WindowTop;
     move(x(), top);
+    // An edge inside 0 … 1000 can still be off this screen (a smaller display,
+    // a monitor unplugged since): keep the top-left corner where the operator
+    // can see it and grab the title bar, or the window would be lost and
+    // saved there again.
+    const QScreen* screen = QGuiApplication::screenAt(pos());
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen != nullptr) {
+        const QRect free = screen->availableGeometry();
+        const WindowPosition kept =
+            KeepCornerOnScreen({x(), y()}, {free.x(), free.y(), free.width(), free.height()});
+        move(kept.left, kept.top);
+    }
 
     // The view's handler checks the view's stored rate in the dialog, which
     // restarts nothing yet: the device opens after this.
+    const std::uint16_t viewRate = DisplayMode == kWaveformMode    ? WaveSampleRate
+                                   : DisplayMode == kSonagraphMode ? SonaSampleRate
+                                                                   : SpecSampleRate;
+    RadioButton* const rateButton = RateButton(viewRate);
+    const bool rateAlreadyChecked = rateButton->Checked();
     switch (DisplayMode) {
     case kWaveformMode:
         WantTimeClick();
@@ -161,4 +181,11 @@ void TForm1::RestoreSettings() {
         Specbutton->setChecked(true);
         break;
     }
+    // The dialog's layout has 48 kHz checked, so a view stored at 48000/s
+    // finds its button checked and the rate change, which brings the
+    // bandwidth bar into the band of the rate and applies "Nyquist
+    // Bandwidth" at it, does not run: the bar would keep what the steps
+    // above made of it at the window's earlier rate. Run it as for any
+    // other rate.
+    if (rateAlreadyChecked) dialog.SampleClick(rateButton);
 }

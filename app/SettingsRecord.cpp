@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -175,19 +176,92 @@ int ReadSettingsFile(const std::string& path, SettingsRecord& into) {
     return result;
 }
 
-void WriteSettingsFile(const std::string& path, const SettingsRecord& record) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && isReadOnly(st)) return;
-    const int fd = ::open(path.c_str(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) return;
-    const Bytes bytes = EncodeSettings(record);
+namespace {
+
+// Writes all of `bytes` to `fd`; false on any failure (a full disk included).
+bool writeAll(int fd, const Bytes& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break; // not reported: a failed save leaves the next start on the defaults
+        if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
     }
+    return true;
+}
+
+// What may stand at the path of the settings file before it is replaced.
+enum class Existing { None, Replaceable, Keep };
+
+// Only a file from which the start-up could have read the settings is
+// replaced: a regular file that this user may open for reading and writing
+// and that is not marked read-only. A symbolic link is never followed (it
+// may point anywhere, outside the folder too) nor replaced; a file that
+// could not be read holds settings we never saw, and replacing it would lose
+// them.
+Existing examine(const std::string& path, struct stat& st) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT) return Existing::Keep; // ELOOP for a link, EACCES, EISDIR, ...
+        // A dangling link also reports ENOENT: look at the name itself.
+        return ::lstat(path.c_str(), &st) == 0 ? Existing::Keep : Existing::None;
+    }
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && !isReadOnly(st);
     ::close(fd);
+    return ok ? Existing::Replaceable : Existing::Keep;
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Creates a new temporary file beside `path`; never follows or reuses a name
+// that exists.
+int createTemporary(const std::string& path, std::string& name) {
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        name = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(++counter);
+        const int fd =
+            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+} // namespace
+
+void WriteSettingsFile(const std::string& path, const SettingsRecord& record) {
+    struct stat old {};
+    const Existing existing = examine(path, old);
+    if (existing == Existing::Keep) return;
+
+    // The record goes to a new file that replaces the old one in a single
+    // rename, so a crash or a full disk at any moment leaves either the old
+    // settings or the new ones, never a short file.
+    std::string temporary;
+    const int fd = createTemporary(path, temporary);
+    if (fd < 0) return; // folder missing or not writable: the old file stays
+    bool ok = writeAll(fd, EncodeSettings(record));
+    if (ok && existing == Existing::Replaceable) {
+        // The replacement keeps the old file's permissions and, where we may
+        // set it (as root), its owner: a file root rewrites for a user must
+        // stay that user's.
+        ok = ::fchmod(fd, old.st_mode & 0777) == 0;
+        if (ok && ::geteuid() == 0) ok = ::fchown(fd, old.st_uid, old.st_gid) == 0;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return;
+    }
+    // Make the rename itself durable.
+    const int folder = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
 }

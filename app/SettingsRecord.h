@@ -77,8 +77,12 @@ inline constexpr int kSettingsShortFile = -1;
 // ClampSettings is applied whatever happened.
 int ReadSettingsFile(const std::string& path, SettingsRecord& into);
 
-// Writes the record to `path`, creating the file or truncating it. When the
-// file cannot be opened for writing (read-only, folder missing, …) nothing is
-// written, an existing file stays as it was, and nothing is reported: the
-// settings are a convenience, and the close must go on.
+// Writes the record to `path`: into a new file beside it, flushed to disk and
+// renamed over the old one, so that the file is always either the old record
+// or the new one. An existing file is replaced only when the read above could
+// have used it (a regular file this user may read and write, not marked
+// read-only); a symbolic link, a read-only file and a file that cannot be read
+// stay as they are. Then, as when the folder is missing or full, nothing is
+// written and nothing is reported: the settings are a convenience, and the
+// close must go on.
 void WriteSettingsFile(const std::string& path, const SettingsRecord& record);

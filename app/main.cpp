@@ -28,6 +28,9 @@ int main(int argc, char** argv) {
                          Qt::QueuedConnection);
         quarl.Start();
         status = QApplication::exec();
+        // Scripts and desktop launchers learn from the status that the run
+        // ended on a device error.
+        if (status == 0 && quarl.Form1()->DeviceErrorShown()) status = 1;
     }
     ExitQuietly(status);
 }

@@ -1,75 +1,225 @@
 #include "capture/QtWaveIn.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSource>
-#include <QMediaDevices>
+#include "capture/CaptureChannel.h"
+#include "capture/QtWaveInWorker.h"
+
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <cstring>
+#include <poll.h>
 
 namespace wavein {
 
 namespace {
+
+// How often an unanswered request is looked at.
+constexpr int kWatchdogTickMs = 250;
 
 bool isPcm16Mono(const WaveFormat& f) {
     return f.wFormatTag == 1 && f.nChannels == 1 && f.wBitsPerSample == 16 && f.nBlockAlign == 2 &&
            f.nSamplesPerSec > 0 && f.nAvgBytesPerSec == 2 * f.nSamplesPerSec;
 }
 
-QAudioFormat toQt(const WaveFormat& f) {
-    QAudioFormat q;
-    q.setSampleRate(static_cast<int>(f.nSamplesPerSec));
-    q.setChannelCount(1);
-    q.setSampleFormat(QAudioFormat::Int16);
-    return q;
-}
-
-// Without a sound server the default device is null; report that as a
-// missing driver rather than letting start() fail obscurely later.
-MMResult checkDevice(const QAudioDevice& dev, const WaveFormat& f) {
-    if (!isPcm16Mono(f)) return WAVERR_BADFORMAT;
-    if (dev.isNull()) return MMSYSERR_NODRIVER;
-    if (!dev.isFormatSupported(toQt(f))) return WAVERR_BADFORMAT;
-    return MMSYSERR_NOERROR;
-}
-
 } // namespace
 
-QtWaveIn::QtWaveIn(QObject* parent) : QueuedWaveIn(parent) {}
+QtWaveIn::QtWaveIn(QObject* parent)
+    : QueuedWaveIn(parent), channel_(std::make_shared<CaptureChannel>()) {
+    worker_ = new QtWaveInWorker(channel_);
+    worker_->moveToThread(QtWaveInWorker::SoundThread());
+    if (channel_->wakeFd() >= 0) {
+        wake_ = new QSocketNotifier(channel_->wakeFd(), QSocketNotifier::Read, this);
+        connect(wake_, &QSocketNotifier::activated, this, [this] {
+            channel_->clearWake();
+            takeMessages();
+        });
+    }
+    watchdog_ = new QTimer(this);
+    watchdog_->setInterval(kWatchdogTickMs);
+    connect(watchdog_, &QTimer::timeout, this, &QtWaveIn::checkProgress);
+}
 
 QtWaveIn::~QtWaveIn() {
-    if (source_) {
-        source_->disconnect(this);
-        source_->stop();
-        delete source_;
+    // The worker stops and deletes its source on the sound thread, whenever
+    // that gets to it: waiting here could mean waiting for a stalled server.
+    QMetaObject::invokeMethod(
+        worker_, [w = worker_] { w->deleteLater(); }, Qt::QueuedConnection);
+}
+
+bool QtWaveIn::answering() {
+    if (stalled_ && channel_->completedSeq() == lastSeq_) stalled_ = false;
+    return !stalled_;
+}
+
+std::uint32_t QtWaveIn::request(Request what, const WaveFormat& format) {
+    const std::uint32_t seq = ++lastSeq_;
+    QtWaveInWorker* w = worker_;
+    auto run = [w, what, seq, format] {
+        switch (what) {
+        case Request::Query:
+            w->query(seq, format);
+            break;
+        case Request::Open:
+            w->open(seq, format);
+            break;
+        case Request::Start:
+            w->start(seq);
+            break;
+        case Request::Stop:
+            w->stop(seq);
+            break;
+        case Request::Close:
+            w->close(seq);
+            break;
+        }
+    };
+    QMetaObject::invokeMethod(worker_, run, Qt::QueuedConnection);
+    watch();
+    return seq;
+}
+
+void QtWaveIn::watch() {
+    if (watchdog_->isActive()) return;
+    progressSeq_ = channel_->completedSeq();
+    sinceProgress_.start();
+    watchdog_->start();
+}
+
+void QtWaveIn::checkProgress() {
+    takeMessages();
+    const std::uint32_t done = channel_->completedSeq();
+    if (done == lastSeq_) {
+        watchdog_->stop();
+        stalled_ = false;
+        return;
+    }
+    if (done != progressSeq_) {
+        progressSeq_ = done;
+        sinceProgress_.restart();
+        return;
+    }
+    if (sinceProgress_.elapsed() < kAnswerLimitMs) return;
+    // The sound thread is stuck in the sound server. Whatever it was doing,
+    // the open device can no longer be relied on: report it, so that the
+    // program closes it, and refuse new work until the thread is back.
+    watchdog_->stop();
+    stalled_ = true;
+    CallScope scope(*this);
+    fail(ERR_NOT_ANSWERING);
+    scheduleDrain();
+}
+
+void QtWaveIn::takeMessages() {
+    {
+        CallScope scope(*this);
+        while (const CaptureMessage* m = channel_->front()) {
+            take(*m);
+            channel_->pop();
+        }
+    }
+    deliverSoon();
+}
+
+void QtWaveIn::take(const CaptureMessage& m) {
+    switch (m.kind) {
+    case CaptureMessage::Kind::Data:
+        if (running_ && m.seq == streamSeq_) deposit(m.data.data(), m.bytes);
+        break;
+    case CaptureMessage::Kind::StreamFailed:
+        if (running_ && m.seq == streamSeq_) fail(m.result);
+        break;
+    case CaptureMessage::Kind::Answer:
+        if (m.seq == querySeq_) {
+            queryAnswered_ = true;
+            queryResult_ = m.result;
+            noDevice_ = m.result == MMSYSERR_NODRIVER;
+        } else if (m.seq == openSeq_ && open_) {
+            noDevice_ = m.result == MMSYSERR_NODRIVER;
+            if (m.result == MMSYSERR_NOERROR)
+                post(Kind::Opened, sink_, handle_);
+            else
+                fail(m.result);
+        } else if (m.seq == streamSeq_ && running_ && m.result != MMSYSERR_NOERROR) {
+            fail(m.result);
+        }
+        break;
+    }
+}
+
+void QtWaveIn::fail(MMResult code) {
+    if (!open_ || failure_ != MMSYSERR_NOERROR) return;
+    failure_ = code;
+    running_ = false;
+    post(Kind::Failed, sink_, handle_, nullptr, code);
+}
+
+void QtWaveIn::deposit(const char* bytes, std::uint32_t count) {
+    while (count > 0) {
+        // The program holds every buffer: like any device that runs out of
+        // buffers, drop what arrived rather than queue it up.
+        if (queued_ == 0) return;
+        WaveHeader* h = queue_[queueHead_];
+        const std::uint32_t n = std::min(count, h->dwBufferLength - filled_);
+        std::memcpy(h->lpData + filled_, bytes, n);
+        bytes += n;
+        count -= n;
+        filled_ += n;
+        if (filled_ == h->dwBufferLength) {
+            h->dwBytesRecorded = filled_;
+            h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+            queueHead_ = (queueHead_ + 1) % kMaxQueued;
+            --queued_;
+            filled_ = 0;
+            post(Kind::Data, sink_, handle_, h);
+        }
     }
 }
 
 MMResult QtWaveIn::query(const WaveFormat& format) {
     CallScope scope(*this);
-    return checkDevice(QMediaDevices::defaultAudioInput(), format);
+    if (!isPcm16Mono(format)) return WAVERR_BADFORMAT;
+    if (wake_ == nullptr) return MMSYSERR_NOMEM;
+    if (!answering()) return ERR_NOT_ANSWERING;
+    querySeq_ = request(Request::Query, format);
+    queryAnswered_ = false;
+    // The one call that waits for the sound thread, as its answer is its
+    // result; bounded like every other wait.
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        takeMessages();
+        if (queryAnswered_) return queryResult_;
+        const qint64 left = kAnswerLimitMs - waited.elapsed();
+        if (left <= 0) break;
+        pollfd ready{channel_->wakeFd(), POLLIN, 0};
+        if (::poll(&ready, 1, static_cast<int>(left)) > 0) channel_->clearWake();
+    }
+    stalled_ = true;
+    return ERR_NOT_ANSWERING;
 }
 
 MMResult QtWaveIn::open(Handle* handle, const WaveFormat& format, WaveInSink* sink) {
     CallScope scope(*this);
     if (handle == nullptr || sink == nullptr) return MMSYSERR_INVALPARAM;
     if (open_) return MMSYSERR_ALLOCATED;
-    const QAudioDevice dev = QMediaDevices::defaultAudioInput();
-    if (const MMResult r = checkDevice(dev, format); r != MMSYSERR_NOERROR) return r;
-
-    source_ = new QAudioSource(dev, toQt(format), this);
-    // Without this, PulseAudio hands the data over in 50 ms bursts; with it,
-    // every 512-sample block arrives on its own.
-    source_->setBufferSize(1024);
-    connect(source_, &QAudioSource::stateChanged, this, &QtWaveIn::stateChanged);
+    if (!isPcm16Mono(format)) return WAVERR_BADFORMAT;
+    if (wake_ == nullptr) return MMSYSERR_NOMEM;
+    // Without a sound server Qt never finds a device again in this run: say
+    // so now, as the open of a missing device would, and not after the
+    // window has come up.
+    if (noDevice_) return MMSYSERR_NODRIVER;
+    if (!answering()) return ERR_NOT_ANSWERING;
 
     open_ = true;
     running_ = false;
+    failure_ = MMSYSERR_NOERROR;
     sink_ = sink;
     handle_ = ++lastHandle_;
     *handle = handle_;
     queueHead_ = queued_ = 0;
     filled_ = 0;
-    post(Kind::Opened, sink_, handle_);
-    scheduleDrain();
+    openSeq_ = request(Request::Open, format);
     return MMSYSERR_NOERROR;
 }
 
@@ -105,65 +255,13 @@ MMResult QtWaveIn::addBuffer(Handle device, WaveHeader* header) {
 MMResult QtWaveIn::start(Handle device) {
     CallScope scope(*this);
     if (!isOpen(device)) return MMSYSERR_INVALHANDLE;
+    if (failure_ != MMSYSERR_NOERROR) return failure_;
     if (running_) return MMSYSERR_NOERROR;
-    io_ = source_->start();
-    if (io_ == nullptr || source_->error() != QAudio::NoError) {
-        const bool busy = source_->error() == QAudio::OpenError;
-        source_->stop();
-        io_ = nullptr;
-        return busy ? MMSYSERR_ALLOCATED : MMSYSERR_ERROR;
-    }
-    connect(io_, &QIODevice::readyRead, this, &QtWaveIn::readAvailable);
+    if (!answering()) return ERR_NOT_ANSWERING;
     running_ = true;
+    filled_ = 0;
+    streamSeq_ = request(Request::Start);
     return MMSYSERR_NOERROR;
-}
-
-void QtWaveIn::readAvailable() {
-    if (!running_ || io_ == nullptr) return;
-    for (;;) {
-        if (queued_ == 0) {
-            // The program holds every buffer: like any device that runs out
-            // of buffers, drop what arrived rather than queue it up.
-            char scratch[1024];
-            while (io_->read(scratch, sizeof scratch) > 0) {
-            }
-            break;
-        }
-        WaveHeader* h = queue_[queueHead_];
-        const qint64 n = io_->read(h->lpData + filled_, h->dwBufferLength - filled_);
-        if (n <= 0) break;
-        filled_ += static_cast<std::uint32_t>(n);
-        if (filled_ == h->dwBufferLength) {
-            h->dwBytesRecorded = filled_;
-            h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-            queueHead_ = (queueHead_ + 1) % kMaxQueued;
-            --queued_;
-            filled_ = 0;
-            post(Kind::Data, sink_, handle_, h);
-        }
-    }
-    deliverSoon();
-}
-
-void QtWaveIn::stateChanged(QAudio::State state) {
-    if (state != QAudio::StoppedState || !running_ || source_ == nullptr) return;
-    const QAudio::Error err = source_->error();
-    if (err == QAudio::NoError) return;
-    // The stream died under us (the sound server went away). The buffers
-    // stay with the device until the program resets and closes it.
-    running_ = false;
-    if (io_ != nullptr) io_->disconnect(this);
-    io_ = nullptr;
-    post(Kind::Failed, sink_, handle_, nullptr,
-         err == QAudio::FatalError ? ERR_DISCONNECTED : MMSYSERR_ERROR);
-    deliverSoon();
-}
-
-void QtWaveIn::stopSource() {
-    running_ = false;
-    if (io_ != nullptr) io_->disconnect(this);
-    io_ = nullptr;
-    if (source_ != nullptr) source_->stop();
 }
 
 void QtWaveIn::handBackAll() {
@@ -180,7 +278,8 @@ void QtWaveIn::handBackAll() {
 MMResult QtWaveIn::reset(Handle device) {
     CallScope scope(*this);
     if (!isOpen(device)) return MMSYSERR_INVALHANDLE;
-    stopSource();
+    running_ = false;
+    request(Request::Stop);
     handBackAll();
     scheduleDrain();
     return MMSYSERR_NOERROR;
@@ -190,14 +289,9 @@ MMResult QtWaveIn::close(Handle device) {
     CallScope scope(*this);
     if (!isOpen(device)) return MMSYSERR_INVALHANDLE;
     if (queued_ > 0) return WAVERR_STILLPLAYING; // reset first: the buffers are still lent
-    stopSource();
-    if (source_ != nullptr) {
-        source_->disconnect(this);
-        // We may be inside one of this source's own signals.
-        source_->deleteLater();
-        source_ = nullptr;
-    }
+    running_ = false;
     open_ = false;
+    request(Request::Close);
     post(Kind::Closed, sink_, handle_);
     scheduleDrain();
     return MMSYSERR_NOERROR;

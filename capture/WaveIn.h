@@ -32,6 +32,12 @@ inline constexpr MMResult WAVERR_UNPREPARED = 34;
 // Reported when the sound server goes away under a running recording: the
 // text for this code ("Wave Port no longer connected") says what happened.
 inline constexpr MMResult ERR_DISCONNECTED = 68;
+// Reported when the device leaves a request unanswered for longer than
+// kNotAnsweringLimitMs (a sound server that has stalled). Our own code: it
+// lies above the 16 bits of the platform's codes, so it is none of theirs
+// (DeviceErrorText gives its text).
+inline constexpr MMResult ERR_NOT_ANSWERING = 0x00010000;
+inline constexpr int kNotAnsweringLimitMs = 5000;
 
 // Header flags.
 inline constexpr std::uint32_t WHDR_DONE = 0x01;
@@ -74,8 +80,10 @@ public:
     virtual void waveInOpened(Handle device) = 0;
     virtual void waveInData(Handle device, WaveHeader* header) = 0;
     virtual void waveInClosed(Handle device) = 0;
-    // The device stopped by itself (for instance the sound server went away).
-    // The device stays open; the program reports `code` and closes it.
+    // The device failed by itself after a call had returned success: the
+    // stream stopped (the sound server went away), an open or start could
+    // not be completed, or the device stopped answering. The device stays
+    // open; the program reports `code` and closes it.
     virtual void waveInFailed(Handle device, MMResult code) = 0;
 
 protected:
@@ -87,13 +95,15 @@ public:
     virtual ~WaveInDevice() = default;
 
     // Opens the default input for `format`; on success stores the handle and
-    // sends the opened notification to `sink` later.
+    // sends the opened notification to `sink` later (or, where the device
+    // completes the open elsewhere and that fails, the failure notification).
     virtual MMResult open(Handle* handle, const WaveFormat& format, WaveInSink* sink) = 0;
     // Only asks whether the default input accepts `format`: opens nothing.
     virtual MMResult query(const WaveFormat& format) = 0;
     virtual MMResult prepareHeader(Handle device, WaveHeader* header) = 0;
     virtual MMResult unprepareHeader(Handle device, WaveHeader* header) = 0;
     virtual MMResult addBuffer(Handle device, WaveHeader* header) = 0;
+    // A start that succeeds here and fails later sends the failure notification.
     virtual MMResult start(Handle device) = 0;
     // Stops recording and hands back every buffer the device holds.
     virtual MMResult reset(Handle device) = 0;

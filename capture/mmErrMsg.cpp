@@ -1,5 +1,7 @@
 #include "capture/mmErrMsg.h"
 
+#include "capture/WaveIn.h"
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -54,6 +56,12 @@ constexpr std::array<std::pair<std::uint16_t, std::string_view>, 36> kTexts{{
 }};
 
 } // namespace
+
+std::string_view DeviceErrorText(std::uint32_t code) {
+    static_assert(wavein::kNotAnsweringLimitMs == 5000, "the text names the limit");
+    if (code == wavein::ERR_NOT_ANSWERING) return "Wave Device did not answer within 5 seconds";
+    return MMErrorText(code);
+}
 
 std::string_view MMErrorText(std::uint32_t code) {
     const auto low = static_cast<std::uint16_t>(code & 0xFFFFu);

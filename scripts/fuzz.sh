@@ -26,8 +26,8 @@ cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}"
 
 # The Qt targets draw nothing on a screen.
 export QT_QPA_PLATFORM=offscreen
-# Leaks in the system's libraries are not ours (see tests/lsan.supp).
-export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+# Leaks in the system's libraries are not ours (see scripts/lsan.supp).
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 mkdir -p "$build_dir/artifacts"

@@ -66,7 +66,7 @@ quarl_sonagraph_mode() {
     quarl_click_button settings
     local dialog dpi
     dialog=$("$QUARL_XCLOSE" --wait "$QUARL_DIALOG_TITLE" 5) || return 1
-    dpi=$(xdpyinfo | awk '/resolution:/ {split($2, r, "x"); print r[2]; exit}')
+    dpi=$(xdpyinfo | awk '/resolution:/ && !dpi {split($2, r, "x"); dpi = r[2]} END {print dpi}')
     local y=$([[ $1 == flow ]] && echo 229 || echo 256)
     xdotool mousemove --window "$dialog" $((198 * dpi / 120)) $((y * dpi / 120)) click 1
     "$QUARL_XCLOSE" "$QUARL_DIALOG_TITLE" 5 >/dev/null

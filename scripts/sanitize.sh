@@ -2,7 +2,7 @@
 # Builds the whole suite with AddressSanitizer and UndefinedBehaviorSanitizer into build-asan/
 # and runs every test (unit, audio, e2e) against a private PulseAudio and Xvfb. Any report from
 # our code fails the run; leaks that only the system's libraries keep are listed, with their
-# reasons, in tests/lsan.supp. QUARL_ASAN_BUILD_DIR chooses another build directory.
+# reasons, in scripts/lsan.supp. QUARL_ASAN_BUILD_DIR chooses another build directory.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -10,7 +10,7 @@ build_dir=${QUARL_ASAN_BUILD_DIR:-build-asan}
 
 # The same options for the test discovery at build time and for the runs.
 export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1
-export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 bash scripts/setup.sh

@@ -1,14 +1,20 @@
 #include "app/SettingsRecord.h"
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <random>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -353,3 +359,120 @@ TEST_P(SettingsFileContent, AnyContentReadsSafely) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes0To200, SettingsFileContent, ::testing::Range(0, 201));
+
+// ---------------------------------------------------- replacing the file
+
+namespace {
+
+std::vector<std::string> namesIn(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// Runs `body` in a child process (so that the limits and the user it sets
+// stay there) and returns its exit status, -1 if it did not exit normally.
+template <typename Body> int inChild(Body body) {
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body());
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+constexpr uid_t kNobody = 65534;
+
+bool becomeNobody() {
+    return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+}
+
+} // namespace
+
+TEST(SettingsFile, AWriteThatFailsHalfwayLeavesTheOldRecordWholeAndItsPermissions) {
+    TempDir dir;
+    const Bytes old = toVector(EncodeSettings(distinctRecord()));
+    writeBytes(dir.file(), old);
+    ASSERT_EQ(::chmod(dir.file().c_str(), 0640), 0);
+    // A file size limit of 20 bytes fails the write after 20 of the 56, as a
+    // disk that fills up would.
+    ASSERT_EQ(inChild([&] {
+                  ::signal(SIGXFSZ, SIG_IGN);
+                  const rlimit limit{20, 20};
+                  if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 1;
+                  WriteSettingsFile(dir.file(), SettingsRecord{});
+                  return 0;
+              }),
+              0);
+    EXPECT_EQ(readBytes(dir.file()), old);
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"quarl.cfg"});
+
+    WriteSettingsFile(dir.file(), SettingsRecord{});
+    EXPECT_EQ(readBytes(dir.file()), toVector(EncodeSettings(SettingsRecord{})));
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"quarl.cfg"});
+}
+
+TEST(SettingsFile, ALinkIsReadButNothingIsWrittenThroughIt) {
+    TempDir dir, elsewhere;
+    const Bytes outside = toVector(EncodeSettings(distinctRecord()));
+    writeBytes(elsewhere.file(), outside);
+    fs::create_symlink(elsewhere.file(), dir.file());
+    SettingsRecord block;
+    EXPECT_EQ(ReadSettingsFile(dir.file(), block), 0);
+    EXPECT_EQ(block, distinctRecord());
+    WriteSettingsFile(dir.file(), SettingsRecord{});
+    EXPECT_EQ(readBytes(elsewhere.file()), outside);
+    EXPECT_TRUE(fs::is_symlink(dir.file()));
+
+    // Nor through a link to nowhere.
+    const fs::path nowhere = elsewhere.path() / "gone.cfg";
+    fs::remove(dir.file());
+    fs::create_symlink(nowhere, dir.file());
+    WriteSettingsFile(dir.file(), SettingsRecord{});
+    EXPECT_FALSE(fs::exists(nowhere));
+}
+
+// A file the start-up could not read holds settings the program never saw:
+// the close must not replace them with the defaults. Root may read any file
+// whatever its permissions say, so as root (CI runs as root) the read and
+// the write run as "nobody", who owns the folder and, unless `othersFile`,
+// the file.
+struct UnusableFile {
+    mode_t mode;
+    bool othersFile;
+};
+
+class SettingsUnusableFile : public ::testing::TestWithParam<UnusableFile> {};
+
+TEST_P(SettingsUnusableFile, IsNeitherReadNorReplaced) {
+    const bool root = ::geteuid() == 0;
+    if (GetParam().othersFile && !root) GTEST_SKIP() << "only root can give a file to another user";
+    TempDir dir;
+    const Bytes old = toVector(EncodeSettings(distinctRecord()));
+    writeBytes(dir.file(), old);
+    ASSERT_EQ(::chmod(dir.file().c_str(), GetParam().mode), 0);
+    if (root) {
+        ASSERT_EQ(::chown(dir.path().c_str(), kNobody, kNobody), 0);
+        if (!GetParam().othersFile) {
+            ASSERT_EQ(::chown(dir.file().c_str(), kNobody, kNobody), 0);
+        }
+    }
+    const auto readThenWrite = [&] {
+        SettingsRecord block;
+        if (ReadSettingsFile(dir.file(), block) == 0) return 1;
+        WriteSettingsFile(dir.file(), SettingsRecord{});
+        return 0;
+    };
+    EXPECT_EQ(
+        root ? inChild([&] { return becomeNobody() ? readThenWrite() : 2; }) : readThenWrite(), 0);
+    ASSERT_EQ(::chmod(dir.file().c_str(), 0600), 0);
+    EXPECT_EQ(readBytes(dir.file()), old);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, SettingsUnusableFile,
+                         ::testing::Values(UnusableFile{0200, false}, UnusableFile{0000, false},
+                                           UnusableFile{0644, true}));

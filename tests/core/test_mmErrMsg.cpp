@@ -1,5 +1,7 @@
 #include "capture/mmErrMsg.h"
 
+#include "capture/WaveIn.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -68,4 +70,16 @@ TEST(MMErrorText, OnlyTheLow16BitsCount) {
     EXPECT_EQ(MMErrorText(0x00010020u), "Format Not supported by Wave Device");
     EXPECT_EQ(MMErrorText(0xFFFF0005u), "Wave Device handle is invalid");
     EXPECT_EQ(MMErrorText(0x80000000u), kUnknown); // low half 0
+}
+
+// The device error box also names failures of our own, with codes above the
+// platform's 16 bits; every platform code keeps its text.
+TEST(DeviceErrorText, OwnCodesHaveTheirTextAndTheTableIsUnchanged) {
+    EXPECT_EQ(DeviceErrorText(wavein::ERR_NOT_ANSWERING),
+              "Wave Device did not answer within 5 seconds");
+    EXPECT_EQ(MMErrorText(wavein::ERR_NOT_ANSWERING), kUnknown);
+    for (const Row& row : kTable)
+        EXPECT_EQ(DeviceErrorText(row.code), row.text) << row.code;
+    EXPECT_EQ(DeviceErrorText(0x00010020u), "Format Not supported by Wave Device");
+    EXPECT_EQ(DeviceErrorText(12u), kUnknown);
 }

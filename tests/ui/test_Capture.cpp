@@ -119,17 +119,31 @@ TEST(Capture, ARateChangeDropsTheHeldBuffersAndReopensAtTheNewRate) {
     EXPECT_EQ(h.form1->FrameCount, 2);
 }
 
-TEST(Capture, ARefusedRateAtStartUpShowsTwoBoxesThenCloses) {
+// A failed open leaves no device to stop: one box says what went wrong, the
+// close calls nothing more into the device, and the run counts as failed.
+TEST(Capture, ARefusedRateAtStartUpShowsOneBoxThenCloses) {
     Harness h;
     h.device.setAcceptedRates({11025, 22050});
     h.start();
-    EXPECT_EQ(h.boxes, (std::vector<std::string>{"Format Not supported by Wave Device",
-                                                 "Wave Device handle is invalid"}));
+    EXPECT_EQ(h.boxes, std::vector<std::string>{"Format Not supported by Wave Device"});
+    EXPECT_EQ(h.device.log().back(), "open 8000 = 32");
     EXPECT_TRUE(h.form1->IsClosed());
     EXPECT_TRUE(h.closedSignal);
+    EXPECT_TRUE(h.form1->DeviceErrorShown());
     EXPECT_FALSE(h.form1->Wave.RingAllocated());
     // The close still saves the settings.
     EXPECT_TRUE(QFile::exists(QString::fromStdString(h.settingsPath())));
+}
+
+TEST(Capture, ARefusedRateAtTheReopenShowsOneBoxThenCloses) {
+    Harness h;
+    h.device.setAcceptedRates({8000, 11025});
+    h.start();
+    h.form2->Sample22->SetChecked(true); // disabled, but a view's stored rate gets here
+    h.pump();
+    EXPECT_EQ(h.boxes, std::vector<std::string>{"Format Not supported by Wave Device"});
+    EXPECT_EQ(h.device.log().back(), "open 22050 = 32");
+    EXPECT_TRUE(h.form1->IsClosed());
 }
 
 TEST(Capture, ClosingWhileRecordingHandsNothingBackAndReleasesTheRing) {
@@ -158,6 +172,7 @@ TEST(Capture, ClosingWhileRecordingHandsNothingBackAndReleasesTheRing) {
     // and were ignored.
     EXPECT_EQ(h.form1->BlocksReceived, 4u);
     EXPECT_TRUE(h.closedSignal);
+    EXPECT_FALSE(h.form1->DeviceErrorShown());
 }
 
 TEST(Capture, AReopenStillPendingAtTheCloseDoesNotOpenTheDeviceAgain) {
@@ -182,31 +197,46 @@ TEST_P(CaptureOpenFailure, IsReportedAndClosesTheWindow) {
     Harness h;
     h.device.setFailure(GetParam().call, GetParam().code);
     h.start();
-    ASSERT_FALSE(h.boxes.empty());
-    EXPECT_EQ(h.boxes.front(), GetParam().text);
+    EXPECT_EQ(h.boxes, std::vector<std::string>{GetParam().text});
     EXPECT_TRUE(h.form1->IsClosed());
+    EXPECT_TRUE(h.form1->DeviceErrorShown());
     EXPECT_FALSE(h.form1->Wave.RingAllocated());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EachStep, CaptureOpenFailure,
     ::testing::Values(OpenFailure{SimWaveIn::Call::Open, 4, "Wave Device already allocated"},
+                      OpenFailure{SimWaveIn::Call::Open, 6, "No Wave Device driver present"},
                       OpenFailure{SimWaveIn::Call::Prepare, 7,
                                   "Memory allocation error - Wave Device"},
                       OpenFailure{SimWaveIn::Call::Add, 34, "Wave Header not prepared"},
                       OpenFailure{SimWaveIn::Call::Start, 1, "Wave Device Error"}));
 
-TEST(Capture, ADeviceThatStopsByItselfIsReportedAndTheWindowClosesInOrder) {
+struct LateFailure {
+    wavein::MMResult code;
+    const char* text;
+};
+
+class CaptureLateFailure : public ::testing::TestWithParam<LateFailure> {};
+
+// The server went away, or stopped answering: reported in words of its own.
+TEST_P(CaptureLateFailure, IsReportedAndTheWindowClosesInOrder) {
     Harness h;
     h.start();
     h.blocks(2);
-    h.device.failStream(wavein::ERR_DISCONNECTED);
+    h.device.failStream(GetParam().code);
     h.pump();
-    EXPECT_EQ(h.boxes, std::vector<std::string>{"Wave Port no longer connected"});
+    EXPECT_EQ(h.boxes, std::vector<std::string>{GetParam().text});
     EXPECT_TRUE(h.form1->IsClosed());
     EXPECT_FALSE(h.device.isOpen());
     EXPECT_TRUE(QFile::exists(QString::fromStdString(h.settingsPath())));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, CaptureLateFailure,
+    ::testing::Values(LateFailure{wavein::ERR_DISCONNECTED, "Wave Port no longer connected"},
+                      LateFailure{wavein::ERR_NOT_ANSWERING,
+                                  "Wave Device did not answer within 5 seconds"}));
 
 TEST(Capture, AFailedUnprepareAtTheCloseIsReportedAndTheCloseGoesOn) {
     Harness h;

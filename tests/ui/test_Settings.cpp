@@ -9,7 +9,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -436,8 +438,25 @@ INSTANTIATE_TEST_SUITE_P(
                        EXPECT_EQ(run.form1->SampleRate, 11025);
                        EXPECT_EQ(run.form1->Bandwidth, 5000);
                    }},
+        // 1000 is kept where the screen is that wide; the offscreen test
+        // screen is narrower, so the window comes back until its top-left
+        // 100 x 50 pixels are on it.
         StoredCase{"LeftEdge1000", [](SettingsRecord& r) { r.WindowLeft = 1000; },
-                   [](Harness& run) { EXPECT_EQ(run.form1->x(), 1000); }},
+                   [](Harness& run) {
+                       const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
+                       EXPECT_EQ(run.form1->x(), std::min(1000, free.right() + 1 - 100));
+                   }},
+        StoredCase{"OffTheScreen",
+                   [](SettingsRecord& r) {
+                       r.WindowLeft = 1000;
+                       r.WindowTop = 1000;
+                   },
+                   [](Harness& run) {
+                       const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
+                       ASSERT_LT(free.right(), 1000) << "the test needs a screen below 1000 x 1000";
+                       EXPECT_TRUE(free.contains(QRect(run.form1->pos(), QSize(100, 50))))
+                           << run.form1->x() << ", " << run.form1->y();
+                   }},
         StoredCase{"LeftEdge1001", [](SettingsRecord& r) { r.WindowLeft = 1001; },
                    [](Harness& run) { EXPECT_EQ(run.form1->x(), 0); }},
         StoredCase{"LeftEdgeNegative", [](SettingsRecord& r) { r.WindowLeft = 65528; },
@@ -657,3 +676,66 @@ std::vector<ContentCase> contentCases() {
 INSTANTIATE_TEST_SUITE_P(Generated, AnyFileContent, ::testing::ValuesIn(contentCases()));
 
 } // namespace
+
+namespace {
+
+// What the operator sees of the rate and the bandwidth. The waveform view
+// shows no bandwidth: its bar is disabled and not stored, and Bandwidth,
+// which nothing in that view shows, is half the view's rate only after
+// entering it.
+std::string rateState(Harness& run) {
+    TForm1& f = *run.form1;
+    TrackBar& bar = *run.form2->AudioBandwidth;
+    std::string s = std::to_string(f.SampleRate) + "/s, bar " + std::to_string(bar.Min()) + ".." +
+                    std::to_string(bar.Max()) + ", labels " + f.MaxAudioFreq->text().toStdString() +
+                    " " + f.Label1->text().toStdString() +
+                    (run.form2->cbNyquist->Checked() ? ", Nyquist" : "");
+    if (!f.WaveButton->isChecked())
+        s += ", bandwidth " + std::to_string(f.Bandwidth) + " at " +
+             std::to_string(bar.Position()) + " " + run.form2->pBandwidth->text().toStdString();
+    return s;
+}
+
+struct RoundTrip {
+    QToolButton* TForm1::*view;
+    int rate;
+    bool nyquist;
+};
+
+class RateRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
+
+std::vector<RoundTrip> everyRateState() {
+    std::vector<RoundTrip> cases;
+    for (auto view : {&TForm1::Specbutton, &TForm1::WaveButton, &TForm1::SonaButton})
+        for (int rate : {8000, 11025, 22050, 44100, 48000})
+            for (bool nyquist : {false, true})
+                cases.push_back({view, rate, nyquist});
+    return cases;
+}
+
+} // namespace
+
+// Every state of the rate, the bandwidth and "Nyquist Bandwidth" that the
+// dialog can produce, in each view, comes back after a restart.
+TEST_P(RateRoundTrip, ComesBackAfterARestart) {
+    const RoundTrip c = GetParam();
+    Harness first;
+    first.start();
+    (first.form1->*c.view)->click();
+    first.form1->RateButton(static_cast<std::uint16_t>(c.rate))->SetChecked(true);
+    first.form2->cbNyquist->SetChecked(c.nyquist);
+    const std::string before = rateState(first);
+    ASSERT_EQ(first.form1->SampleRate, c.rate);
+    first.form1->CloseWindow();
+
+    Harness next;
+    std::filesystem::copy_file(first.settingsPath(), next.settingsPath());
+    next.start();
+    EXPECT_EQ(rateState(next), before);
+    EXPECT_EQ(next.device.rate(), static_cast<unsigned>(c.rate));
+    if (c.view == &TForm1::WaveButton) {
+        EXPECT_EQ(next.form1->Bandwidth, c.rate / 2);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllStates, RateRoundTrip, ::testing::ValuesIn(everyRateState()));

@@ -1,0 +1,28 @@
+// Where a restored window may stand: plain arithmetic on screen rectangles,
+// no widgets, so that it can be tested with any screen layout.
+#pragma once
+
+// The part of the main window, from its top-left corner, that must lie on
+// the screen for the operator to see the window and drag it by its title.
+inline constexpr int kVisibleCornerWidth = 100;
+inline constexpr int kVisibleCornerHeight = 50;
+
+// A rectangle of the desktop in screen pixels (for instance the area of a
+// screen that panels and docks leave free).
+struct ScreenArea {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+struct WindowPosition {
+    int left = 0;
+    int top = 0;
+};
+
+// The window's top-left corner moved as little as possible so that its
+// first kVisibleCornerWidth x kVisibleCornerHeight pixels lie inside `area`;
+// a position that already satisfies this is returned unchanged. On an area
+// smaller than that corner the window goes to the area's top-left corner.
+WindowPosition KeepCornerOnScreen(WindowPosition position, const ScreenArea& area);

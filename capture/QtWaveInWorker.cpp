@@ -1,0 +1,193 @@
+#include "capture/QtWaveInWorker.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSource>
+#include <QCoreApplication>
+#include <QIODevice>
+#include <QMediaDevices>
+#include <QThread>
+#include <chrono>
+#include <thread>
+#include <utility>
+
+namespace wavein {
+
+namespace {
+
+// Bytes per read: one block, as PulseAudio hands them over with the
+// buffer size below.
+constexpr qsizetype kReadBytes = static_cast<qsizetype>(CaptureMessage::kMaxBytes);
+// Without this, PulseAudio hands the data over in 50 ms bursts; with it,
+// every 512-sample block arrives on its own.
+constexpr qsizetype kSourceBufferBytes = 1024;
+// How long the sound thread waits for room for an answer before giving it
+// up (only a reader that has stopped reading leaves the ring full).
+constexpr auto kAnswerRoomWait = std::chrono::seconds(2);
+
+QAudioFormat toQt(const WaveFormat& f) {
+    QAudioFormat q;
+    q.setSampleRate(static_cast<int>(f.nSamplesPerSec));
+    q.setChannelCount(1);
+    q.setSampleFormat(QAudioFormat::Int16);
+    return q;
+}
+
+// Without a sound server the default device is null; report that as a
+// missing driver rather than letting start() fail obscurely later.
+MMResult checkDevice(const QAudioDevice& dev, const WaveFormat& f) {
+    if (dev.isNull()) return MMSYSERR_NODRIVER;
+    if (!dev.isFormatSupported(toQt(f))) return WAVERR_BADFORMAT;
+    return MMSYSERR_NOERROR;
+}
+
+MMResult fromQt(QAudio::Error error) {
+    switch (error) {
+    case QAudio::NoError:
+        return MMSYSERR_NOERROR;
+    case QAudio::OpenError:
+        return MMSYSERR_ALLOCATED;
+    case QAudio::FatalError: // the sound server went away
+        return ERR_DISCONNECTED;
+    default:
+        return MMSYSERR_ERROR;
+    }
+}
+
+} // namespace
+
+QThread* QtWaveInWorker::SoundThread() {
+    static QThread* const thread = [] {
+        auto* t = new QThread;
+        t->setObjectName(QStringLiteral("sound"));
+        t->start();
+        // A program that returns from main() normally stops it with the
+        // application; one stuck in the sound server is left to the exit.
+        qAddPostRoutine([] {
+            SoundThread()->quit();
+            SoundThread()->wait(1000);
+        });
+        return t;
+    }();
+    return thread;
+}
+
+QtWaveInWorker::QtWaveInWorker(std::shared_ptr<CaptureChannel> channel)
+    : channel_(std::move(channel)) {}
+
+QtWaveInWorker::~QtWaveInWorker() {
+    dropSource();
+}
+
+void QtWaveInWorker::answer(std::uint32_t seq, CaptureMessage::Kind kind, MMResult result) {
+    CaptureMessage* m = channel_->beginControl();
+    const auto giveUp = std::chrono::steady_clock::now() + kAnswerRoomWait;
+    while (m == nullptr && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        m = channel_->beginControl();
+    }
+    if (m == nullptr) return;
+    m->kind = kind;
+    m->seq = seq;
+    m->result = result;
+    m->bytes = 0;
+    channel_->publish();
+}
+
+void QtWaveInWorker::query(std::uint32_t seq, const WaveFormat& format) {
+    answer(seq, CaptureMessage::Kind::Answer,
+           checkDevice(QMediaDevices::defaultAudioInput(), format));
+    channel_->completed(seq);
+}
+
+void QtWaveInWorker::open(std::uint32_t seq, const WaveFormat& format) {
+    const QAudioDevice dev = QMediaDevices::defaultAudioInput();
+    const MMResult r = checkDevice(dev, format);
+    if (r == MMSYSERR_NOERROR) {
+        dropSource();
+        source_ = new QAudioSource(dev, toQt(format));
+        source_->setBufferSize(kSourceBufferBytes);
+        connect(source_, &QAudioSource::stateChanged, this, &QtWaveInWorker::stateChanged);
+    }
+    answer(seq, CaptureMessage::Kind::Answer, r);
+    channel_->completed(seq);
+}
+
+void QtWaveInWorker::start(std::uint32_t seq) {
+    MMResult r = MMSYSERR_INVALHANDLE;
+    if (source_ != nullptr) {
+        stopSource();
+        streamSeq_ = seq;
+        // With PulseAudio this waits until the server has set up the stream,
+        // without a time limit: QtWaveIn bounds that wait, not this thread.
+        io_ = source_->start();
+        r = fromQt(source_->error());
+        if (io_ == nullptr && r == MMSYSERR_NOERROR) r = MMSYSERR_ERROR;
+        if (r == MMSYSERR_NOERROR) {
+            connect(io_, &QIODevice::readyRead, this, &QtWaveInWorker::readAvailable);
+            running_ = true;
+        } else {
+            stopSource();
+        }
+    }
+    answer(seq, CaptureMessage::Kind::Answer, r);
+    channel_->completed(seq);
+}
+
+void QtWaveInWorker::stop(std::uint32_t seq) {
+    stopSource();
+    channel_->completed(seq);
+}
+
+void QtWaveInWorker::close(std::uint32_t seq) {
+    dropSource();
+    channel_->completed(seq);
+}
+
+void QtWaveInWorker::dropSource() {
+    stopSource();
+    if (source_ == nullptr) return;
+    source_->disconnect(this);
+    // Not deleted here: Qt's PulseAudio source runs the thread's events in
+    // its destructor, which would carry out the requests queued behind this
+    // one in the middle of it. From the event loop that is harmless.
+    std::exchange(source_, nullptr)->deleteLater();
+}
+
+void QtWaveInWorker::stopSource() {
+    running_ = false;
+    if (io_ != nullptr) io_->disconnect(this);
+    io_ = nullptr;
+    if (source_ != nullptr) source_->stop();
+}
+
+void QtWaveInWorker::readAvailable() {
+    while (running_ && io_ != nullptr) {
+        // With no room left (the window has fallen far behind), read all the
+        // same and drop it, as a device that runs out of buffers would.
+        CaptureMessage* m = channel_->beginData();
+        char* into = m != nullptr ? m->data.data() : scratch_.data();
+        const qint64 n = io_->read(into, kReadBytes);
+        if (n <= 0) break;
+        if (m == nullptr) continue;
+        m->kind = CaptureMessage::Kind::Data;
+        m->seq = streamSeq_;
+        m->result = MMSYSERR_NOERROR;
+        m->bytes = static_cast<std::uint32_t>(n);
+        channel_->publish();
+    }
+}
+
+void QtWaveInWorker::stateChanged(QAudio::State state) {
+    if (state != QAudio::StoppedState || !running_ || source_ == nullptr) return;
+    const QAudio::Error error = source_->error();
+    if (error == QAudio::NoError) return;
+    // The stream died under us (the sound server went away).
+    running_ = false;
+    if (io_ != nullptr) io_->disconnect(this);
+    io_ = nullptr;
+    answer(streamSeq_, CaptureMessage::Kind::StreamFailed,
+           error == QAudio::FatalError ? ERR_DISCONNECTED : MMSYSERR_ERROR);
+}
+
+} // namespace wavein
