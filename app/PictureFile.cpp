@@ -66,10 +66,8 @@ LoadedPicture ReadRaster(QFile& file, const char* format, const QString& invalid
 
 // Runs the converter on `path` into an SVG file and draws that on white.
 LoadedPicture ReadMetafile(const QString& path, bool enhanced, const MetafileConverters& tools) {
-    const LoadedPicture failed =
-        Failed(QStringLiteral("Cannot convert metafile %1").arg(Shown(path)));
     QTemporaryDir scratch;
-    if (!scratch.isValid()) return failed;
+    if (!scratch.isValid()) return MetafilePictureFromSvg(path, false, QString());
     const QString svg = scratch.filePath(QStringLiteral("picture.svg"));
     QProcess converter;
     // Nothing reads its output: a converter that talks much must not stall
@@ -81,28 +79,36 @@ LoadedPicture ReadMetafile(const QString& path, bool enhanced, const MetafileCon
         converter.start(tools.emf, {QStringLiteral("-i"), path, QStringLiteral("-o"), svg});
     else
         converter.start(tools.wmf, {QStringLiteral("-o"), svg, path});
-    if (!converter.waitForStarted(tools.timeoutMs)) return failed;
-    if (!converter.waitForFinished(tools.timeoutMs)) {
+    bool converted = converter.waitForStarted(tools.timeoutMs);
+    if (converted && !converter.waitForFinished(tools.timeoutMs)) {
         converter.kill();
         converter.waitForFinished(-1);
-        return failed;
+        converted = false;
     }
-    if (converter.exitStatus() != QProcess::NormalExit || converter.exitCode() != 0) return failed;
+    converted =
+        converted && converter.exitStatus() == QProcess::NormalExit && converter.exitCode() == 0;
+    return MetafilePictureFromSvg(path, converted, svg);
+}
 
-    QSvgRenderer renderer(svg);
+} // namespace
+
+LoadedPicture MetafilePictureFromSvg(const QString& path, bool converted, const QString& svgFile) {
+    const LoadedPicture failed =
+        Failed(QStringLiteral("Cannot convert metafile %1").arg(Shown(path)));
+    if (!converted) return failed;
+    QSvgRenderer renderer(svgFile);
     const QSize size = renderer.defaultSize();
     if (!renderer.isValid() || size.isEmpty() ||
         qint64{size.width()} * size.height() > kMaxMetafilePixels)
         return failed;
     QImage image(size, QImage::Format_RGB32);
+    if (image.isNull()) return failed; // no memory for it
     image.fill(Qt::white);
     QPainter painter(&image);
     renderer.render(&painter);
     painter.end();
     return {image, QString()};
 }
-
-} // namespace
 
 LoadedPicture LoadPictureFile(const QString& path, const MetafileConverters& converters) {
     const QString extension = QFileInfo(path).suffix();

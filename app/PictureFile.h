@@ -26,3 +26,10 @@ struct LoadedPicture {
 // file <path>", "Bitmap image is not valid", "Icon image is not valid",
 // "Cannot convert metafile <path>".
 LoadedPicture LoadPictureFile(const QString& path, const MetafileConverters& converters);
+
+// What the viewer makes of a converter's run on the metafile `path`:
+// `converted` when it started, ended within its time and reported success;
+// `svgFile` is what it wrote (missing, empty or broken for a converter that
+// lied). The SVG is drawn on white at its own size; anything unusable gives
+// "Cannot convert metafile <path>".
+LoadedPicture MetafilePictureFromSvg(const QString& path, bool converted, const QString& svgFile);
