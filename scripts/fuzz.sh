@@ -4,6 +4,7 @@
 # fuzz/corpus/<target>/. New inputs go to build-fuzz/corpus/<target>/, never into the
 # repository; a crashing input is kept as build-fuzz/artifacts/<target>-crash-* and fails the
 # run. Prints one line per target: executions, coverage, corpus size, findings.
+# QUARL_FUZZ_RUNS=N stops a target after N executions if that comes before SECONDS.
 #
 #   bash scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
@@ -37,7 +38,8 @@ for target in "${targets[@]}"; do
     mkdir -p "$corpus"
     log=$build_dir/$target.log
     rc=0
-    "$build_dir/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
+    "$build_dir/fuzz/$target" -max_total_time="$seconds" -runs="${QUARL_FUZZ_RUNS:--1}" \
+        -print_final_stats=1 \
         -artifact_prefix="$build_dir/artifacts/$target-" "$corpus" "fuzz/corpus/$target" \
         >"$log" 2>&1 || rc=$?
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
