@@ -19,7 +19,6 @@ program=$build_dir/quarl
 title="Quarl V2.01"
 window_timeout_s=15 # the splash shows before the main window
 show_s=4            # long enough for the spectrum of the tone to be drawn
-exit_timeout_s=10
 
 state_dir=$(mktemp -d)
 cleanup() {
@@ -67,17 +66,11 @@ screenshot=$(realpath "$build_dir")/quarl-screenshot.png
 import -window "$window" "$screenshot"
 
 # Closed through the window's close, as a window manager does, so the settings are saved.
-"$xclose" "$title" 5 >/dev/null || true
-for ((i = 0; i < exit_timeout_s * 10; i++)); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 "$pid" 2>/dev/null; then
-    echo "run.sh: Quarl did not end within ${exit_timeout_s} s of the close; stopping it" >&2
-    kill -KILL "$pid" 2>/dev/null || true
-fi
+. scripts/program-lib.sh
+QUARL_PID=$pid
+QUARL_XCLOSE=$xclose
 status=0
-wait "$pid" || status=$?
+quarl_stop || status=$?
 
 echo "run.sh: Quarl ran; a screenshot of its window is in $screenshot"
 echo "run.sh: to use it, run 'bash scripts/run.sh' (or $program) in a desktop session, where"
