@@ -60,3 +60,6 @@ seed $m failed-with-file "\\x02$svg"
 seed $m success-empty '\x03'
 seed $m success-broken "\\x03<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"20\""
 seed $m success-no-size '\x03<svg xmlns="http://www.w3.org/2000/svg"/>'
+# Found by fuzz_settings_window: a 49-byte file (the defaults apply) whose bytes still set CW
+# tracking, which the next start then turns on and which moves the mark cursor.
+printf '\xd0\x00\x00\x00\x02\x00\x00\x00\x2f\x40\xff\x00\xc0\xd0\xbf\x00\x00\x00\xff\xf8\xff\xe9\x03\x00\x00\xff\xff\x01\x00\x88\x13\x00\x00\x01\x01\x01\x00\x00\x00\x03\x00\x00\xff\xff\x01\x00\x88\x13\x00' >corpus/fuzz_settings_window/short-49-cw-tracking
