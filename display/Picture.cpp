@@ -121,10 +121,10 @@ bool ClearPictureArea(QImage& picture, int width, int height) {
     const qsizetype stride = picture.bytesPerLine();
     for (int y = 0; y < height; ++y, row += stride) {
         auto* pixels = reinterpret_cast<QRgb*>(row);
-        for (int x = 0; x < width; ++x) {
-            changed |= pixels[x] != kWhite;
-            pixels[x] = kWhite;
-        }
+        // Looked at only until the first pixel that is not white.
+        if (!changed)
+            changed = std::any_of(pixels, pixels + width, [](QRgb p) { return p != kWhite; });
+        std::fill_n(pixels, width, kWhite);
     }
     return changed;
 }
