@@ -326,6 +326,9 @@ void TForm1::Timer1Timer() {
     Busy = true;
     const int interval = Form2->tbSpeed->Position();
     if (Timer1->interval() != interval) Timer1->setInterval(interval);
+    // The strip is cleared and its cursors drawn again on every refresh, but
+    // it shows something new only when a cursor has moved.
+    CursorDisplay->holdRepaints();
     ClearDisplay(CursorDisplay);
     if (SonaButton->isChecked()) {
         DrawSonagraph(SpecPoints.data() + 1, kSpectrumSize - 2, SpecDisplay->width() - 1);
@@ -339,6 +342,7 @@ void TForm1::Timer1Timer() {
         RunTracker();
         DrawCursor(SpecDisplay);
     }
+    CursorDisplay->releaseRepaints();
     Busy = false;
 }
 

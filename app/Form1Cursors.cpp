@@ -22,7 +22,7 @@ char decimalSeparator() {
 
 void TForm1::DrawCursor(ImageView* image) {
     DrawCursorLines(image->picture(), MarkPos, SpacePos);
-    image->update();
+    image->pictureChanged();
 }
 
 int TForm1::ValidateCursorPos(int pos) {

@@ -73,7 +73,7 @@ void TForm1::SaveButtonClick() {
 
     QImage& picture = SpecDisplay->picture();
     DrawAnnotation(picture, SnapshotAnnotation(SampleRate, MarkPos, SpacePos, ZoomRatio, BinWidth));
-    SpecDisplay->update();
+    SpecDisplay->pictureChanged();
     const QString error = WriteBmpFile(path, picture);
     if (!error.isEmpty()) {
         // The annotation stays on the display until the next redraw.

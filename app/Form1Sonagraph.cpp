@@ -13,16 +13,24 @@ void TForm1::DrawSonagraph(const DisplayPoint* points, int high, int lastColumn)
     if (picture.format() != QImage::Format_RGB32) return; // the rows are 32-bit pixels
     // The dialog's mode is read at every row, so a switch takes effect at
     // the next one, without clearing.
+    const bool flow = Form2->FlowButton->Checked();
+    const bool sweep = Form2->SweepButton->Checked();
+    // The row that Sweep writes (a row beyond the picture restarts at the top).
+    const int row = SweepRow < picture.height() ? SweepRow : 0;
     auto* pixels = reinterpret_cast<std::uint32_t*>(picture.bits());
     ::DrawSonagraph(pixels, picture.width(), picture.height(),
                     static_cast<int>(picture.bytesPerLine() / sizeof(std::uint32_t)), points, high,
-                    lastColumn, Form2->FlowButton->Checked(), Form2->SweepButton->Checked(),
-                    SweepRow);
-    // A direct pixel write does not tell the image to repaint.
-    SpecDisplay->update();
+                    lastColumn, flow, sweep, SweepRow);
+    // Flow moves the whole picture. Sweep writes one row straight into the
+    // pixels, which does not tell the image to repaint: that row alone is
+    // shown anew.
+    if (flow)
+        SpecDisplay->pictureChanged();
+    else if (sweep)
+        SpecDisplay->pictureChanged(QRect(0, row, picture.width(), 1));
 }
 
 void TForm1::ClearSonaDisplay(ImageView* image) {
     ClearPicture(image->picture());
-    image->update();
+    image->pictureChanged();
 }

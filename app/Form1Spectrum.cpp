@@ -7,7 +7,6 @@
 #include "display/Picture.h"
 
 #include <QLabel>
-#include <QPainter>
 #include <QToolButton>
 
 void TForm1::GetValues() {
@@ -35,20 +34,14 @@ void TForm1::AverageBuffers() {
 void TForm1::ClearDisplay(ImageView* image) {
     // The control's size, not the picture's: the cursor strip's picture is as
     // tall as the display, but only the rows that show are cleared.
-    QImage& picture = image->picture();
-    if (image->width() >= picture.width() && image->height() >= picture.height()) {
-        ClearPicture(picture);
-    } else {
-        QPainter p(&picture);
-        p.fillRect(0, 0, image->width(), image->height(), Qt::white);
-    }
-    image->update();
+    if (ClearPictureArea(image->picture(), image->width(), image->height()))
+        image->pictureChanged();
 }
 
 void TForm1::DisplaySpectrum(ImageView* image) {
     ClearDisplay(image);
     DrawSpectrumTrace(image->picture(), SpecPoints.data(), 1, kSpectrumSize - 1);
-    image->update();
+    image->pictureChanged();
 }
 
 // The three view switches: each sets its view code, checks the view's stored

@@ -16,5 +16,5 @@ void TForm1::DisplaySinewave() {
     // Entry 0 is never drawn: untriggered it is stale, triggered it is the
     // trigger sample itself at column 0.
     DrawSpectrumTrace(SpecDisplay->picture(), WavePoints.data(), 1, kWaveBlockSize - 1);
-    SpecDisplay->update();
+    SpecDisplay->pictureChanged();
 }

@@ -1,5 +1,7 @@
 #include "capture/QtWaveInWorker.h"
 
+#include "capture/SourceFragment.h"
+
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSource>
@@ -7,7 +9,9 @@
 #include <QIODevice>
 #include <QMediaDevices>
 #include <QThread>
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <thread>
 #include <utility>
 
@@ -15,12 +19,7 @@ namespace wavein {
 
 namespace {
 
-// Bytes per read: one block, as PulseAudio hands them over with the
-// buffer size below.
-constexpr qsizetype kReadBytes = static_cast<qsizetype>(CaptureMessage::kMaxBytes);
-// Without this, PulseAudio hands the data over in 50 ms bursts; with it,
-// every 512-sample block arrives on its own.
-constexpr qsizetype kSourceBufferBytes = 1024;
+constexpr std::uint32_t kBlockBytes = static_cast<std::uint32_t>(CaptureMessage::kMaxBytes);
 // How long the sound thread waits for room for an answer before giving it
 // up (only a reader that has stopped reading leaves the ring full).
 constexpr auto kAnswerRoomWait = std::chrono::seconds(2);
@@ -106,7 +105,9 @@ void QtWaveInWorker::open(std::uint32_t seq, const WaveFormat& format) {
     if (r == MMSYSERR_NOERROR) {
         dropSource();
         source_ = new QAudioSource(dev, toQt(format));
-        source_->setBufferSize(kSourceBufferBytes);
+        // Without a buffer size, PulseAudio hands the sound over in 50 ms
+        // bursts; Qt asks it for fragments of this size instead.
+        source_->setBufferSize(SourceFragmentBytes(format.nSamplesPerSec));
         connect(source_, &QAudioSource::stateChanged, this, &QtWaveInWorker::stateChanged);
     }
     answer(seq, CaptureMessage::Kind::Answer, r);
@@ -156,6 +157,7 @@ void QtWaveInWorker::dropSource() {
 
 void QtWaveInWorker::stopSource() {
     running_ = false;
+    blockFill_ = 0;
     if (io_ != nullptr) io_->disconnect(this);
     io_ = nullptr;
     if (source_ != nullptr) source_->stop();
@@ -163,17 +165,34 @@ void QtWaveInWorker::stopSource() {
 
 void QtWaveInWorker::readAvailable() {
     while (running_ && io_ != nullptr) {
-        // With no room left (the window has fallen far behind), read all the
-        // same and drop it, as a device that runs out of buffers would.
+        // Everything there is at once: a read shorter than what PulseAudio
+        // handed over makes Qt keep the rest and queue one more round of
+        // its own to offer it.
+        const qint64 n = io_->read(staging_.data(), static_cast<qint64>(staging_.size()));
+        if (n <= 0) return;
+        collect(staging_.data(), static_cast<std::size_t>(n));
+        if (n < static_cast<qint64>(staging_.size())) return;
+    }
+}
+
+void QtWaveInWorker::collect(const char* bytes, std::size_t count) {
+    while (count > 0) {
+        const std::size_t n = std::min<std::size_t>(count, kBlockBytes - blockFill_);
+        std::memcpy(block_.data() + blockFill_, bytes, n);
+        bytes += n;
+        count -= n;
+        blockFill_ += static_cast<std::uint32_t>(n);
+        if (blockFill_ < kBlockBytes) return;
+        blockFill_ = 0;
+        // With no room left (the window has fallen far behind), the block is
+        // dropped, as a device that runs out of buffers would drop it.
         CaptureMessage* m = channel_->beginData();
-        char* into = m != nullptr ? m->data.data() : scratch_.data();
-        const qint64 n = io_->read(into, kReadBytes);
-        if (n <= 0) break;
         if (m == nullptr) continue;
         m->kind = CaptureMessage::Kind::Data;
         m->seq = streamSeq_;
         m->result = MMSYSERR_NOERROR;
-        m->bytes = static_cast<std::uint32_t>(n);
+        m->bytes = kBlockBytes;
+        std::memcpy(m->data.data(), block_.data(), kBlockBytes);
         channel_->publish();
     }
 }

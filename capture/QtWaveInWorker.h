@@ -43,6 +43,10 @@ public:
 private:
     void answer(std::uint32_t seq, CaptureMessage::Kind kind, MMResult result);
     void readAvailable();
+    // Adds captured bytes to the block being assembled and sends every block
+    // that is complete: one message, and so one wake of the window, per
+    // block, however small the fragments the server hands over.
+    void collect(const char* bytes, std::size_t count);
     void stateChanged(QAudio::State state);
     void stopSource();
     void dropSource();
@@ -53,8 +57,12 @@ private:
     QPointer<QIODevice> io_;
     bool running_ = false;
     std::uint32_t streamSeq_ = 0; // the start request of the running stream
-    // Where bytes go that the channel has no room for.
-    std::array<char, CaptureMessage::kMaxBytes> scratch_{};
+    // The block being assembled from the source's reads.
+    std::array<char, CaptureMessage::kMaxBytes> block_{};
+    std::uint32_t blockFill_ = 0;
+    // What one read takes from the source: more than PulseAudio hands over
+    // at a time.
+    std::array<char, 4 * CaptureMessage::kMaxBytes> staging_{};
 };
 
 } // namespace wavein

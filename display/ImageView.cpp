@@ -2,6 +2,9 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 
 ImageView::ImageView(bool stretch, QWidget* parent)
     : QWidget(parent), picture_(1, 1, QImage::Format_RGB32), stretch_(stretch) {
@@ -21,10 +24,65 @@ void ImageView::setPictureSize(int width, int height) {
     p.drawImage(0, 0, picture_);
     p.end();
     picture_ = std::move(resized);
+    pictureChanged();
+}
+
+void ImageView::pictureChanged() {
+    if (held_ || wholeRepaintAsked_) return;
+    wholeRepaintAsked_ = true;
     update();
 }
 
+void ImageView::pictureChanged(const QRect& area) {
+    if (held_ || wholeRepaintAsked_) return;
+    if (!stretch_ || size() == picture_.size()) {
+        update(area);
+        return;
+    }
+    // Stretched: the picture's pixels cover these of the control, rounded out.
+    const double sx = double(width()) / picture_.width();
+    const double sy = double(height()) / picture_.height();
+    const int left = static_cast<int>(std::floor(area.left() * sx));
+    const int top = static_cast<int>(std::floor(area.top() * sy));
+    const int right = static_cast<int>(std::ceil((area.right() + 1) * sx));
+    const int bottom = static_cast<int>(std::ceil((area.bottom() + 1) * sy));
+    update(QRect(left, top, right - left, bottom - top));
+}
+
+QRect ImageView::shownArea() const {
+    return QRect(0, 0, std::min(width(), picture_.width()), std::min(height(), picture_.height()));
+}
+
+void ImageView::holdRepaints() {
+    if (held_ || picture_.depth() != 32) return;
+    held_ = true;
+    const QRect shown = shownArea();
+    if (atHold_.size() != shown.size())
+        atHold_ = QImage(shown.size(), QImage::Format_RGB32); // only when the size changes
+    const qsizetype bytes = qsizetype{shown.width()} * 4;
+    for (int y = 0; y < shown.height(); ++y)
+        std::memcpy(atHold_.scanLine(y), picture_.constScanLine(y), bytes);
+}
+
+void ImageView::releaseRepaints() {
+    if (!held_) return;
+    held_ = false;
+    const QRect shown = shownArea();
+    if (atHold_.size() != shown.size() || picture_.format() != atHold_.format()) {
+        pictureChanged(); // resized meanwhile: no comparison possible
+        return;
+    }
+    const qsizetype bytes = qsizetype{shown.width()} * 4;
+    for (int y = 0; y < shown.height(); ++y) {
+        if (std::memcmp(atHold_.constScanLine(y), picture_.constScanLine(y), bytes) != 0) {
+            pictureChanged();
+            return;
+        }
+    }
+}
+
 void ImageView::paintEvent(QPaintEvent*) {
+    wholeRepaintAsked_ = false;
     QPainter p(this);
     if (stretch_) {
         p.drawImage(rect(), picture_);

@@ -107,6 +107,28 @@ void ClearPicture(QImage& picture) {
     picture.fill(QColor::fromRgb(kWhite));
 }
 
+bool ClearPictureArea(QImage& picture, int width, int height) {
+    width = std::min(width, picture.width());
+    height = std::min(height, picture.height());
+    if (width <= 0 || height <= 0) return false;
+    if (picture.depth() != 32) { // not the display picture's format: slow but right
+        QPainter p(&picture);
+        p.fillRect(0, 0, width, height, QColor::fromRgb(kWhite));
+        return true;
+    }
+    bool changed = false;
+    uchar* row = picture.bits();
+    const qsizetype stride = picture.bytesPerLine();
+    for (int y = 0; y < height; ++y, row += stride) {
+        auto* pixels = reinterpret_cast<QRgb*>(row);
+        // Looked at only until the first pixel that is not white.
+        if (!changed)
+            changed = std::any_of(pixels, pixels + width, [](QRgb p) { return p != kWhite; });
+        std::fill_n(pixels, width, kWhite);
+    }
+    return changed;
+}
+
 void DrawSpectrumTrace(QImage& picture, const DisplayPoint* points, int first, int last) {
     first = std::max(first, 0);
     last = std::min(last, kSpectrumSize - 1);

@@ -11,6 +11,11 @@ class QImage;
 // Fills the whole picture white.
 void ClearPicture(QImage& picture);
 
+// Fills the rectangle (0, 0)–(width, height) of the picture white, as far as
+// it lies inside the picture. Returns whether any pixel changed: a strip that
+// is cleared on every refresh but holds nothing then needs no repaint.
+bool ClearPictureArea(QImage& picture, int width, int height);
+
 // The spectrum trace: a blue (0, 0, 255) polyline, 1 pixel wide, not
 // antialiased, through points[first] … points[last] in order (the program
 // draws entries 1 … 511). As a Windows GDI polyline: each segment is drawn

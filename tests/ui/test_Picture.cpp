@@ -37,6 +37,20 @@ TEST(Picture, ClearMakesEveryPixelWhite) {
     EXPECT_EQ(CountColour(picture, kWhite), 512 * 93);
 }
 
+// Only the given top-left area is whitened, clipped to the picture, and the
+// answer says whether that changed anything.
+TEST(Picture, ClearAreaWhitensItsRectangleAndTellsWhetherAnythingChanged) {
+    QImage picture = DisplayPicture();
+    EXPECT_TRUE(ClearPictureArea(picture, 600, 10)); // wider than the picture
+    EXPECT_EQ(CountColour(picture, kWhite), 512 * 10);
+    EXPECT_EQ(picture.pixel(511, 9), kWhite);
+    EXPECT_EQ(picture.pixel(0, 10), 0xFF123456u);
+    EXPECT_FALSE(ClearPictureArea(picture, 512, 10)); // white already
+    picture.setPixel(300, 4, kGreen);
+    EXPECT_TRUE(ClearPictureArea(picture, 512, 10));
+    EXPECT_FALSE(ClearPictureArea(picture, 0, 93));
+}
+
 // A flat spectrum with one peak at bin 100: at full bandwidth (2 columns per
 // bin) the peak stands at column 200 and reaches row 10.
 TEST(Picture, TraceIsBlueAndPeaksAtItsColumn) {

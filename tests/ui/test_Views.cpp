@@ -4,9 +4,11 @@
 #include "ui/Harness.h"
 
 #include <QLabel>
+#include <QPaintEvent>
 #include <QToolButton>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 
@@ -83,6 +85,35 @@ TEST(Tracking, ButtonsFormAGroupInWhichBothMayBeUp) {
 // Two tones on bins 64 and 72 at 8000/s: each refresh moves the tracked
 // cursors onto them, in the spectrum and the sonagraph view; the waveform
 // view never tracks.
+// A Sweep row written into the picture repaints that row alone, and the cursor
+// strip, cleared and redrawn on every refresh, only when a cursor moves: the
+// window system is not asked to copy what has not changed.
+TEST(SonagraphRefresh, SweepRepaintsItsRowAndTheStripOnlyWhenACursorMoves) {
+    struct PaintLog : QObject {
+        std::vector<QRect> rects;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) rects.push_back(static_cast<QPaintEvent*>(e)->rect());
+            return false;
+        }
+    } display, strip;
+    Harness h;
+    h.start();
+    TForm1& f = *h.form1;
+    f.SonaButton->click();
+    h.blocks(2);
+    f.SpecDisplay->installEventFilter(&display);
+    f.CursorDisplay->installEventFilter(&strip);
+    const int row = f.SweepRow;
+    h.blocks(1);
+    ASSERT_EQ(display.rects.size(), 1u);
+    EXPECT_EQ(display.rects[0], QRect(0, row, f.SpecDisplay->width(), 1));
+    EXPECT_TRUE(strip.rects.empty());
+
+    f.MarkPos = 200;
+    h.blocks(1);
+    EXPECT_EQ(strip.rects.size(), 1u);
+}
+
 TEST(Tracking, EveryRefreshMovesTheTrackedCursors) {
     Harness h;
     h.device.setSignal([](std::int16_t* out, std::size_t n, std::uint64_t first, std::uint32_t) {
