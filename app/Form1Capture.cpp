@@ -68,8 +68,12 @@ void TForm1::MMWimData(Handle device, WaveHeader* header) {
             SpecToPoints();
         } else if (Specbutton->isChecked()) {
             FFT(WaveDev::kBlockSamples, kSpectrumSize, block, FftSpectrum.data());
-            SpecToPoints();
+            // Averaged first, so that the trace shows this block at once
+            // (points made before the fold would show the one before it, a
+            // whole block late: 64 ms at 8000/s) and agrees with what the
+            // tracker reads from the same average.
             AverageBuffers();
+            SpecToPoints();
         } else if (WaveButton->isChecked()) {
             SineToPoints(block);
         }

@@ -163,7 +163,7 @@ TEST(Cursors, SpectrumPictureShowsTheTraceAndBothCursors) {
     Harness h;
     h.device.setSignal(SimWaveIn::tone(1000, 200));
     h.start();
-    h.blocks(2); // the points lag one block behind the averaging
+    h.blocks(1); // the trace shows the block just received, not the one before
     const QImage& p = h.form1->SpecDisplay->picture();
     const int bottom = p.height();
     ASSERT_EQ(bottom, h.form1->SpecDisplay->height());
