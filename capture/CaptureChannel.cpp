@@ -24,7 +24,15 @@ CaptureMessage* CaptureChannel::beginControl() {
 }
 
 void CaptureChannel::publish() {
+    publishQuietly();
+    wake();
+}
+
+void CaptureChannel::publishQuietly() {
     tail_.store(tail_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+}
+
+void CaptureChannel::wake() {
     if (wakeFd_ < 0) return;
     const std::uint64_t one = 1;
     // Only fails when the counter is about to overflow, and then the reader

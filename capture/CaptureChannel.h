@@ -55,6 +55,10 @@ public:
     CaptureMessage* beginControl();
     // Sends the slot last begun and wakes the reader.
     void publish();
+    // Sends the slot last begun without waking the reader, for a writer that
+    // sends several at once and then wakes the reader once with wake().
+    void publishQuietly();
+    void wake();
     // Records that request `seq` (and every earlier one) has been carried out.
     void completed(std::uint32_t seq);
 

@@ -164,25 +164,30 @@ void QtWaveInWorker::stopSource() {
 }
 
 void QtWaveInWorker::readAvailable() {
+    bool sent = false;
     while (running_ && io_ != nullptr) {
         // Everything there is at once: a read shorter than what PulseAudio
         // handed over makes Qt keep the rest and queue one more round of
         // its own to offer it.
         const qint64 n = io_->read(staging_.data(), static_cast<qint64>(staging_.size()));
-        if (n <= 0) return;
-        collect(staging_.data(), static_cast<std::size_t>(n));
-        if (n < static_cast<qint64>(staging_.size())) return;
+        if (n <= 0) break;
+        sent = collect(staging_.data(), static_cast<std::size_t>(n)) || sent;
+        if (n < static_cast<qint64>(staging_.size())) break;
     }
+    // One wake for all the blocks of this round: the window takes them in one
+    // go and shows its picture once.
+    if (sent) channel_->wake();
 }
 
-void QtWaveInWorker::collect(const char* bytes, std::size_t count) {
+bool QtWaveInWorker::collect(const char* bytes, std::size_t count) {
+    bool sent = false;
     while (count > 0) {
         const std::size_t n = std::min<std::size_t>(count, kBlockBytes - blockFill_);
         std::memcpy(block_.data() + blockFill_, bytes, n);
         bytes += n;
         count -= n;
         blockFill_ += static_cast<std::uint32_t>(n);
-        if (blockFill_ < kBlockBytes) return;
+        if (blockFill_ < kBlockBytes) break;
         blockFill_ = 0;
         // With no room left (the window has fallen far behind), the block is
         // dropped, as a device that runs out of buffers would drop it.
@@ -193,8 +198,10 @@ void QtWaveInWorker::collect(const char* bytes, std::size_t count) {
         m->result = MMSYSERR_NOERROR;
         m->bytes = kBlockBytes;
         std::memcpy(m->data.data(), block_.data(), kBlockBytes);
-        channel_->publish();
+        channel_->publishQuietly();
+        sent = true;
     }
+    return sent;
 }
 
 void QtWaveInWorker::stateChanged(QAudio::State state) {

@@ -44,9 +44,9 @@ private:
     void answer(std::uint32_t seq, CaptureMessage::Kind kind, MMResult result);
     void readAvailable();
     // Adds captured bytes to the block being assembled and sends every block
-    // that is complete: one message, and so one wake of the window, per
-    // block, however small the fragments the server hands over.
-    void collect(const char* bytes, std::size_t count);
+    // that is complete, one message per block, without waking the window.
+    // Returns whether it sent any.
+    bool collect(const char* bytes, std::size_t count);
     void stateChanged(QAudio::State state);
     void stopSource();
     void dropSource();

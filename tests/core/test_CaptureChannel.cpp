@@ -36,3 +36,25 @@ TEST(CaptureChannel, AWriterAndAReaderOnTwoThreadsKeepEveryMessageInOrder) {
     }
     writer.join();
 }
+
+// A writer that sends several messages quietly wakes the reader once, and
+// only when it says so.
+TEST(CaptureChannel, QuietMessagesWaitForOneWake) {
+    CaptureChannel c;
+    const auto readable = [&] {
+        pollfd ready{c.wakeFd(), POLLIN, 0};
+        return ::poll(&ready, 1, 0) == 1;
+    };
+    for (int i = 0; i < 2; ++i) {
+        c.beginData();
+        c.publishQuietly();
+    }
+    EXPECT_FALSE(readable());
+    c.wake();
+    EXPECT_TRUE(readable());
+    c.clearWake();
+    for (int i = 0; i < 2; ++i, c.pop())
+        ASSERT_NE(c.front(), nullptr);
+    EXPECT_EQ(c.front(), nullptr);
+    EXPECT_FALSE(readable());
+}

@@ -9,17 +9,18 @@ struct FragmentCase {
 
 class SourceFragment : public ::testing::TestWithParam<FragmentCase> {};
 
-// The five rates of the program: fragments of at most 16 ms, and a whole
-// block where a block is that short already.
+// The five rates of the program: fragments of at most 24 ms, and two whole
+// blocks where two blocks are that short already.
 TEST_P(SourceFragment, TheFiveRates) {
     EXPECT_EQ(SourceFragmentBytes(GetParam().rate), GetParam().bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, SourceFragment,
-                         ::testing::Values(FragmentCase{8000, 256}, FragmentCase{11025, 256},
-                                           FragmentCase{22050, 512}, FragmentCase{44100, 1024},
-                                           FragmentCase{48000, 1024},
-                                           // exactly 16 ms stays; a sample more halves
-                                           FragmentCase{16000, 512}, FragmentCase{15999, 256},
-                                           // no rate goes below the floor, none above a block
-                                           FragmentCase{1, 64}, FragmentCase{192000, 1024}));
+                         ::testing::Values(FragmentCase{8000, 256}, FragmentCase{11025, 512},
+                                           FragmentCase{22050, 1024}, FragmentCase{44100, 2048},
+                                           FragmentCase{48000, 2048},
+                                           // the first rate at which two blocks last 24 ms or
+                                           // less, and the one below it
+                                           FragmentCase{42667, 2048}, FragmentCase{42666, 1024},
+                                           // no rate goes below the floor, none above two blocks
+                                           FragmentCase{1, 64}, FragmentCase{192000, 2048}));
