@@ -5,6 +5,8 @@
 # times in /proc/PID/stat, and prints one line: view, rate, app %, X %, total % of one core.
 #
 #   bash scripts/cpu.sh [SECONDS]
+#
+# QUARL_CPU_RATES and QUARL_CPU_VIEWS (spectrum waveform sweep flow) narrow the runs.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -24,8 +26,8 @@ trap 'kill -KILL "${QUARL_PID:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 percent() { awk -v t="$1" -v hz="$hz" -v s="$seconds" 'BEGIN {printf "%.2f", 100 * t / hz / s}'; }
 
 printf '%-10s %6s %7s %7s %8s\n' view rate 'app %' 'X %' 'total %'
-for rate in 8000 48000; do
-    for view in spectrum waveform sweep flow; do
+for rate in ${QUARL_CPU_RATES:-8000 48000}; do
+    for view in ${QUARL_CPU_VIEWS:-spectrum waveform sweep flow}; do
         case $view in
         spectrum) code=1000 ;; waveform) code=2000 ;; *) code=3000 ;;
         esac
