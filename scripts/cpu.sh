@@ -7,6 +7,9 @@
 #   bash scripts/cpu.sh [SECONDS]
 #
 # QUARL_CPU_RATES and QUARL_CPU_VIEWS (spectrum waveform sweep flow) narrow the runs.
+# QUARL_CPU_ROUNDS (default 1) repeats the whole set and ends with each line's median: on a
+# virtual machine the cost of a wake-up varies with what the host runs, by up to 3x from one
+# minute to the next, and rounds spread over several minutes even that out.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -25,25 +28,51 @@ trap 'kill -KILL "${QUARL_PID:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 percent() { awk -v t="$1" -v hz="$hz" -v s="$seconds" 'BEGIN {printf "%.2f", 100 * t / hz / s}'; }
 
+rounds=${QUARL_CPU_ROUNDS:-1}
 printf '%-10s %6s %7s %7s %8s\n' view rate 'app %' 'X %' 'total %'
-for rate in ${QUARL_CPU_RATES:-8000 48000}; do
-    for view in ${QUARL_CPU_VIEWS:-spectrum waveform sweep flow}; do
-        case $view in
-        spectrum) code=1000 ;; waveform) code=2000 ;; *) code=3000 ;;
-        esac
-        quarl_start "$build" "$work" "$code" "$rate"
-        [[ $view == flow ]] && quarl_sonagraph_mode flow
-        # Away from the window: a pointer over it would add hover repaints.
-        xdotool mousemove 1000 700
-        sleep "$settle_s"
-        app0=$(proc_cpu_ticks "$QUARL_PID")
-        x0=$(proc_cpu_ticks "$xvfb_pid")
-        sleep "$seconds"
-        app=$(($(proc_cpu_ticks "$QUARL_PID") - app0))
-        x=$(($(proc_cpu_ticks "$xvfb_pid") - x0))
-        quarl_stop >/dev/null
-        name=$([[ $code == 3000 ]] && echo "sona-$view" || echo "$view")
-        printf '%-10s %6s %7s %7s %8s\n' "$name" "$rate" "$(percent "$app")" "$(percent "$x")" \
-            "$(percent $((app + x)))"
+for ((round = 0; round < rounds; round++)); do
+    for rate in ${QUARL_CPU_RATES:-8000 48000}; do
+        for view in ${QUARL_CPU_VIEWS:-spectrum waveform sweep flow}; do
+            case $view in
+            spectrum) code=1000 ;; waveform) code=2000 ;; *) code=3000 ;;
+            esac
+            quarl_start "$build" "$work" "$code" "$rate"
+            [[ $view == flow ]] && quarl_sonagraph_mode flow
+            # Away from the window: a pointer over it would add hover repaints.
+            xdotool mousemove 1000 700
+            sleep "$settle_s"
+            app0=$(proc_cpu_ticks "$QUARL_PID")
+            x0=$(proc_cpu_ticks "$xvfb_pid")
+            sleep "$seconds"
+            app=$(($(proc_cpu_ticks "$QUARL_PID") - app0))
+            x=$(($(proc_cpu_ticks "$xvfb_pid") - x0))
+            quarl_stop >/dev/null
+            name=$([[ $code == 3000 ]] && echo "sona-$view" || echo "$view")
+            printf '%-10s %6s %7s %7s %8s\n' "$name" "$rate" "$(percent "$app")" "$(percent "$x")" \
+                "$(percent $((app + x)))" | tee -a "$work/lines"
+        done
     done
 done
+if ((rounds > 1)); then
+    echo "over $rounds rounds: median app %, X %, and the least, median and most total %:"
+    sort -k1,1 -k2,2n -s "$work/lines" | awk '
+        function sorted(list, a,   n, i, j, t) {
+            n = split(list, a, " ")
+            for (i = 2; i <= n; i++) for (j = i; j > 1 && a[j - 1] + 0 > a[j] + 0; j--) {
+                t = a[j]; a[j] = a[j - 1]; a[j - 1] = t
+            }
+            return n
+        }
+        function median(list,   a, n) {
+            n = sorted(list, a)
+            return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
+        }
+        function flush(   a, n) {
+            if (!n_) return
+            n = sorted(tot, a)
+            printf "%-10s %6s %7.2f %7.2f   %.2f / %.2f / %.2f\n", key1, key2, median(app), median(x), a[1], median(tot), a[n]
+        }
+        $1 != key1 || $2 != key2 { flush(); key1 = $1; key2 = $2; n_ = 0; app = x = tot = "" }
+        { n_++; app = app " " $3; x = x " " $4; tot = tot " " $5 }
+        END { flush() }'
+fi
