@@ -5,10 +5,11 @@
  * Checks that rows TOP … BOTTOM − 1 of the columns around COLUMN hold no peak yet, runs
  * COMMAND (which switches a tone on) and, from the moment it has returned, reads that strip of
  * the window's pixels every 2 ms until PEAK_PIXELS more of them than before are the trace's
- * blue (0, 0, 255): a line rising from the base line to a peak. A strip, not the one column: a peak far above the picture is drawn as a steep line
- * that leaves the top of the picture several columns before its point. Prints the
- * milliseconds from the command's return to the first such picture. Exit status: 0 measured,
- * 1 no peak within the timeout, 2 bad arguments or no display, 3 a peak was there before.
+ * blue (0, 0, 255): a line rising from the base line to a peak. A strip, not the one column: a peak
+ * far above the picture is drawn as a steep line that leaves the top of the picture several columns
+ * before its point. Prints the milliseconds from the command's return to the first such picture.
+ * Exit status: 0 measured, 1 no peak within the timeout, 2 bad arguments or no display, 3 a peak
+ * was there before.
  */
 #define _POSIX_C_SOURCE 200809L /* clock_gettime, nanosleep under -std=c11 */
 
