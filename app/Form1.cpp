@@ -202,6 +202,9 @@ void TForm1::BuildLayout() {
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    inputWatch_ = new QTimer(this);
+    inputWatch_->setSingleShot(true);
+    connect(inputWatch_, &QTimer::timeout, this, &TForm1::CheckInputFlow);
 
     // The outer size of the layout is 520 x 207 at 281, 138; the window is
     // not scaled with the screen's resolution.
@@ -304,6 +307,7 @@ void TForm1::CloseWindow() {
     if (!FormCloseQuery()) return;
     closed_ = true;
     Timer1->stop();
+    inputWatch_->stop();
     FormClose();
     hide();
     if (Form2 != nullptr) Form2->hide();

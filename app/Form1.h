@@ -86,6 +86,9 @@ public:
     void MMWimOpen(wavein::Handle device);
     void MMWimData(wavein::Handle device, wavein::WaveHeader* header);
     void MMWimClose();
+    // While recording: lights the missed indicator when no block has come
+    // for longer than the stall limit (app's InputWatch timer runs it).
+    void CheckInputFlow();
 
     // ---- rates (Form1Rates.cpp)
     void DriverGetSampleRate();
@@ -202,6 +205,9 @@ public:
     // Every block ever received, never reset (FrameCount restarts at each
     // load check); shows that the capture runs.
     std::uint64_t BlocksReceived = 0;
+    // Every block the device reported lost on the way (the window fell
+    // behind, the sound server dropped sound).
+    std::uint64_t BlocksLost = 0;
 
     std::array<std::int32_t, kSpectrumSize> FftSpectrum{};
     std::array<std::int32_t, kSpectrumSize> AveragedSpectrum{};
@@ -265,6 +271,7 @@ private:
     void waveInData(wavein::Handle device, wavein::WaveHeader* header) override;
     void waveInClosed(wavein::Handle device) override;
     void waveInFailed(wavein::Handle device, wavein::MMResult code) override;
+    void waveInLost(wavein::Handle device, std::uint32_t blocks) override;
 
     void BuildLayout();
     // Places the controls inside the client area (synchronously, also while
@@ -285,5 +292,9 @@ private:
     // teardown has nothing to reset, unprepare or close otherwise.
     bool deviceOpen_ = false;
     bool deviceErrorShown_ = false;
+    // The stall watch: armed by the blocks of a running recording.
+    QTimer* inputWatch_ = nullptr;
+    bool blockSeen_ = false; // a block has come since the last start
+    std::uint32_t lastBlockMs_ = 0;
     int stripHeight_ = 27;
 };

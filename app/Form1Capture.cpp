@@ -2,6 +2,7 @@
 // handling of device errors and the teardown at the close.
 #include "analysis/Fourier.h"
 #include "app/Form1.h"
+#include "capture/InputStall.h"
 
 #include <QTimer>
 #include <QToolButton>
@@ -27,6 +28,29 @@ void TForm1::waveInFailed(Handle, MMResult code) {
     CloseWindow();
 }
 
+void TForm1::waveInLost(Handle, std::uint32_t blocks) {
+    // Sound that never reached the window is as much a miss as sound that
+    // came too late: the indicator says so until a load check finds the
+    // blocks on time again.
+    if (Stopping) return;
+    BlocksLost += blocks;
+    SetOverColour(true);
+}
+
+void TForm1::CheckInputFlow() {
+    if (Stopping || ReopenPending || !deviceOpen_ || !blockSeen_) return;
+    const std::uint32_t now = platform_.clockMs();
+    if (InputStalled(now, lastBlockMs_, SampleRate)) {
+        // Red until blocks flow again and a load check passes; the next
+        // block arms the watch again.
+        SetOverColour(true);
+        return;
+    }
+    const std::uint32_t limit = InputStallLimitMs(SampleRate);
+    const std::uint32_t waited = now - lastBlockMs_;
+    inputWatch_->start(static_cast<int>(limit - std::min(waited, limit)) + 1);
+}
+
 void TForm1::MMWimOpen(Handle device) {
     if (Stopping || !Wave.RingAllocated()) return;
     WaveInDevice& dev = Wave.Device();
@@ -46,6 +70,7 @@ void TForm1::MMWimOpen(Handle device) {
         return;
     }
     PerformanceReset();
+    blockSeen_ = false;
     status = dev.start(device);
     if (status != MMSYSERR_NOERROR) {
         DeviceErrorBox(status);
@@ -60,6 +85,10 @@ void TForm1::MMWimData(Handle device, WaveHeader* header) {
     const auto* block = reinterpret_cast<const std::int16_t*>(header->lpData);
     ++FrameCount;
     ++BlocksReceived;
+    lastBlockMs_ = platform_.clockMs();
+    blockSeen_ = true;
+    if (!inputWatch_->isActive())
+        inputWatch_->start(static_cast<int>(InputStallLimitMs(SampleRate)) + 1);
     Busy = PerformanceCheck();
     if (!Onbutton->isChecked() && !ReopenPending && !Busy) {
         if (SonaButton->isChecked()) {

@@ -2,7 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/ExitQuietly.h"
 #include "app/Form1.h"
-#include "capture/QtWaveIn.h"
+#include "capture/PulseWaveIn.h"
 
 #include <QApplication>
 
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
 
     int status = 0;
     {
-        wavein::QtWaveIn device;
+        wavein::PulseWaveIn device;
         QuarlApplication quarl(device, DesktopPlatform());
         quarl.CreateWindows();
         QObject::connect(quarl.Form1(), &TForm1::Closed, &app, &QCoreApplication::quit,

@@ -8,6 +8,15 @@ QueuedWaveIn::QueuedWaveIn(QObject* parent) : QObject(parent) {}
 
 void QueuedWaveIn::post(Kind kind, WaveInSink* sink, Handle device, WaveHeader* header,
                         MMResult code) {
+    // Losses that meet before the window has heard of the first are one
+    // loss: however long a modal box holds the window, they take one note.
+    if (kind == Kind::Lost && count_ > 0) {
+        Note& last = notes_[(head_ + count_ - 1) % notes_.size()];
+        if (last.kind == Kind::Lost && last.sink == sink && last.device == device) {
+            last.code += code;
+            return;
+        }
+    }
     if (count_ == notes_.size()) {
         // Cannot happen with one ring of eight buffers; losing a note is
         // better than overwriting one that is still to be delivered.
@@ -59,6 +68,9 @@ void QueuedWaveIn::drain() {
             break;
         case Kind::Failed:
             n.sink->waveInFailed(n.device, n.code);
+            break;
+        case Kind::Lost:
+            n.sink->waveInLost(n.device, n.code);
             break;
         }
     }

@@ -26,7 +26,7 @@ public:
     std::size_t pendingNotifications() const { return count_; }
 
 protected:
-    enum class Kind { Opened, Data, Closed, Failed };
+    enum class Kind { Opened, Data, Closed, Failed, Lost };
 
     void post(Kind kind, WaveInSink* sink, Handle device, WaveHeader* header = nullptr,
               MMResult code = 0);
@@ -49,14 +49,14 @@ private:
         WaveInSink* sink = nullptr;
         Handle device = 0;
         WaveHeader* header = nullptr;
-        MMResult code = 0;
+        MMResult code = 0; // the failure's code, or the lost blocks
     };
 
     void drain();
 
-    // Eight buffers plus open, close and failure: 64 leaves ample room even
-    // when a sink is slow to drain (for instance under a modal error box).
-    std::array<Note, 64> notes_{};
+    // At most the eight buffers that a reset hands back, plus an open, a
+    // close, a failure and a loss.
+    std::array<Note, 16> notes_{};
     std::size_t head_ = 0;
     std::size_t count_ = 0;
     bool drainPosted_ = false;

@@ -145,6 +145,13 @@ int SimWaveIn::fillBuffers(int n) {
     return filled;
 }
 
+void SimWaveIn::loseBlocks(std::uint32_t blocks) {
+    if (!running_) return;
+    samplePos_ += std::uint64_t{blocks} * 512;
+    post(Kind::Lost, sink_, handle_, nullptr, blocks);
+    scheduleDrain();
+}
+
 void SimWaveIn::failStream(MMResult code) {
     if (!running_) return;
     running_ = false;

@@ -47,6 +47,9 @@ public:
     // returns how many were filled. Their notifications follow through the
     // event loop.
     int fillBuffers(int n);
+    // `blocks` blocks of the stream are lost on the way, as when the window
+    // falls behind: the next filled buffers carry the sound after them.
+    void loseBlocks(std::uint32_t blocks);
     // The stream stops by itself with `code`, as when the server goes away.
     void failStream(MMResult code);
 

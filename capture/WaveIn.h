@@ -6,7 +6,8 @@
 // code. Notifications reach the sink on the GUI thread through the Qt event
 // loop, never nested inside one of these calls, in order: opened; one per
 // filled buffer, in the order of filling; closed after the last buffer that a
-// reset or close hands back. The layer owns no buffers: the ring is the
+// reset or close hands back; a lost notification before a buffer that follows
+// lost sound. The layer owns no buffers: the ring is the
 // program's, lent to the device from addBuffer until its data notification.
 #pragma once
 
@@ -85,6 +86,10 @@ public:
     // not be completed, or the device stopped answering. The device stays
     // open; the program reports `code` and closes it.
     virtual void waveInFailed(Handle device, MMResult code) = 0;
+    // `blocks` blocks of sound were lost before the next filled buffer (the
+    // program fell behind, or the sound server dropped sound). Recording
+    // goes on.
+    virtual void waveInLost(Handle device, std::uint32_t blocks) = 0;
 
 protected:
     ~WaveInSink() = default;

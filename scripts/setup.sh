@@ -7,7 +7,7 @@ set -euo pipefail
 # Every Debian package the build, the tests and the scripts use. Add new ones here.
 QUARL_PACKAGES=(
     cmake g++ make pkg-config
-    qt6-base-dev qt6-multimedia-dev qt6-svg-dev
+    qt6-base-dev qt6-svg-dev libpulse-dev
     emf2svg libwmf-bin fonts-urw-base35
     libgtest-dev libbenchmark-dev libfftw3-dev
     pulseaudio pulseaudio-utils

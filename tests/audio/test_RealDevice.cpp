@@ -1,13 +1,12 @@
 // The real sound input on a private PulseAudio that plays a 1000 Hz tone:
 // blocks of 512 samples, in order, at the pace of the rate, carrying the tone.
 #include "analysis/Fourier.h"
-#include "capture/QtWaveIn.h"
+#include "capture/PulseWaveIn.h"
 #include "capture/WaveDev.h"
+#include "support/RealProgram.h"
 
-#include <QAudioDevice>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QMediaDevices>
 #include <array>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -26,6 +25,7 @@ struct Recorder : WaveInSink {
     bool opened = false;
     bool closed = false;
     MMResult failure = 0;
+    std::uint64_t lost = 0;
     std::vector<int> order;       // ring index of every filled buffer
     std::vector<qint64> arrivals; // ns since the first block
     std::vector<int> peakBins;
@@ -49,28 +49,17 @@ struct Recorder : WaveInSink {
     }
     void waveInClosed(Handle) override { closed = true; }
     void waveInFailed(Handle, MMResult code) override { failure = code; }
+    void waveInLost(Handle, std::uint32_t blocks) override { lost += blocks; }
 };
-
-template <typename Pred> bool waitFor(Pred done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
-
-bool serverAvailable() {
-    return !QMediaDevices::defaultAudioInput().isNull();
-}
 
 } // namespace
 
 class RealDevice : public ::testing::TestWithParam<std::uint32_t> {
 protected:
     void SetUp() override {
-        if (!serverAvailable()) {
+        if (!SoundServerAnswers()) {
             if (qEnvironmentVariableIsSet("CI"))
-                FAIL() << "no sound server: scripts/test.sh starts a private PulseAudio";
+                FAIL() << "no sound server: scripts/test.sh starts a private sound server";
             GTEST_SKIP() << "no sound server reachable (start scripts/pulse.sh first)";
         }
     }
@@ -78,7 +67,7 @@ protected:
 
 TEST_P(RealDevice, DeliversWholeBlocksInOrderAtThePaceOfTheRateCarryingTheTone) {
     const std::uint32_t rate = GetParam();
-    QtWaveIn device;
+    PulseWaveIn device;
     WaveDev wave(device);
     wave.InitWaveBuffers();
     Recorder rec;
@@ -128,6 +117,7 @@ TEST_P(RealDevice, DeliversWholeBlocksInOrderAtThePaceOfTheRateCarryingTheTone) 
     ASSERT_EQ(device.close(wave.WaveInHandle), 0u);
     ASSERT_TRUE(waitFor([&] { return rec.closed; }, 2000));
     EXPECT_EQ(rec.failure, 0u);
+    EXPECT_EQ(rec.lost, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(FiveRates, RealDevice,
@@ -135,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(FiveRates, RealDevice,
                          [](const auto& info) { return std::to_string(info.param); });
 
 TEST(RealDeviceRules, CallsOnAHandleThatIsNotOpenAreRefused) {
-    QtWaveIn device;
+    PulseWaveIn device;
     WaveHeader h{};
     EXPECT_EQ(device.reset(0), MMSYSERR_INVALHANDLE);
     EXPECT_EQ(device.unprepareHeader(0, &h), MMSYSERR_INVALHANDLE);

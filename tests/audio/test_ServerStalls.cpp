@@ -2,7 +2,6 @@
 // PulseAudio that only this test signals (tests/audio/with_private_pulse.sh):
 // the window keeps answering, a short stall costs only sound, a long one is
 // reported and the window closes in order, and so does a server that dies.
-#include "capture/QtWaveIn.h"
 #include "support/RealProgram.h"
 
 #include <QFile>
@@ -16,7 +15,7 @@
 namespace {
 
 const std::string kNotAnswering = "Wave Device did not answer within 5 seconds";
-constexpr int kLimitMs = wavein::QtWaveIn::kAnswerLimitMs;
+constexpr int kLimitMs = wavein::PulseWaveIn::kAnswerLimitMs;
 constexpr int kShortStallMs = 3000;
 // Longer than any pause that this machine's load explains, far shorter than
 // the stalls that used to freeze the window.

@@ -5,7 +5,8 @@
 #include "app/Application.h"
 #include "app/Form1.h"
 #include "app/Form2.h"
-#include "capture/QtWaveIn.h"
+#include "capture/PulseCapture.h"
+#include "capture/PulseWaveIn.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -27,8 +28,19 @@ inline void runEventsFor(int ms) {
     waitFor([] { return false; }, ms);
 }
 
+// True when a sound server answers within the device's answer limit.
+inline bool SoundServerAnswers() {
+    PulseCapture client;
+    QElapsedTimer t;
+    t.start();
+    while (client.server() == PulseCapture::Server::Connecting &&
+           t.elapsed() < wavein::kNotAnsweringLimitMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return client.server() == PulseCapture::Server::Ready;
+}
+
 struct RealProgram {
-    wavein::QtWaveIn device;
+    wavein::PulseWaveIn device;
     std::vector<std::string> boxes;
     QTemporaryDir folder; // holds quarl.cfg
     std::unique_ptr<QuarlApplication> app;
