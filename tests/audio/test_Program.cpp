@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -34,6 +35,25 @@ TEST(Program, CountsAndAnalysesTheBlocksOfTheRealInput) {
     prog.form().CloseWindow();
     EXPECT_TRUE(prog.boxes.empty());
     EXPECT_TRUE(QFile::exists(prog.folder.filePath("quarl.cfg")));
+}
+
+// At 48000/s a second of the window's thread doing nothing is 94 blocks: the
+// ring and the eight buffers hold a quarter of them, the rest are lost, and
+// the window says so.
+TEST(Program, AWindowThatStopsForASecondCountsTheLostBlocksAndShowsThem) {
+    requireServer();
+    RealProgram prog;
+    prog.dialog().Sample48->click();
+    ASSERT_TRUE(waitFor([&] { return prog.form().BlocksReceived >= 100; }, 5000));
+    runEventsFor(1000); // past the reopen's first load checks
+    ASSERT_EQ(prog.form().BlocksLost, 0u);
+    ASSERT_FALSE(prog.form().OverIsRed());
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    runEventsFor(50);
+    EXPECT_GE(prog.form().BlocksLost, 50u);
+    EXPECT_LE(prog.form().BlocksLost, 94u);
+    EXPECT_TRUE(prog.form().OverIsRed());
+    EXPECT_TRUE(prog.boxes.empty());
 }
 
 TEST(ServerDies, WhileRecordingTheErrorIsShownAndTheWindowClosesInOrder) {

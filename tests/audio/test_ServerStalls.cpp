@@ -74,11 +74,17 @@ protected:
 
 } // namespace
 
+// No sound for four seconds: the window keeps answering, its missed
+// indicator turns red within two seconds and back once sound flows again.
 TEST_F(ServerStalls, AShortStallWhileRecordingCostsOnlyTheSound) {
-    stopServerFor(kShortStallMs);
+    runEventsFor(1000); // past the start's first load checks
+    ASSERT_FALSE(form().OverIsRed());
+    stopServerFor(4000);
+    EXPECT_TRUE(waitFor([&] { return form().OverIsRed(); }, 2000));
     ASSERT_TRUE(waitFor([&] { return !stopped_; }, 10000));
     const auto before = form().BlocksReceived;
     EXPECT_TRUE(waitFor([&] { return form().BlocksReceived >= before + 10; }, 5000));
+    EXPECT_TRUE(waitFor([&] { return !form().OverIsRed(); }, 5000));
     EXPECT_EQ(prog_->boxes, std::vector<std::string>{});
     EXPECT_LT(longestPause(), kLongestPauseMs);
 }

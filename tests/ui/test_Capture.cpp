@@ -1,6 +1,7 @@
 // The capture spine with the simulated device: the ring circulating, what is
 // analysed and handed back, the reopen at a new rate, device errors and the
 // close.
+#include "capture/InputStall.h"
 #include "ui/Harness.h"
 
 #include <QLabel>
@@ -336,5 +337,31 @@ TEST(LoadCheck, TheClockMayWrapBetweenChecks) {
     h.blocks(6);
     h.now += 0x200; // wraps past zero: 512 ms later
     h.blocks(1);
+    EXPECT_FALSE(h.form1->OverIsRed());
+}
+
+// Lost sound lights the indicator at once, and so does a recording that has
+// delivered nothing for longer than the stall limit; either stays red until a
+// load check finds the blocks on time again.
+TEST(LoadCheck, LostOrStalledSoundLightsTheIndicatorUntilACheckPasses) {
+    Harness h;
+    h.start();
+    h.blocks(3);
+    h.device.loseBlocks(2);
+    h.pump();
+    EXPECT_EQ(h.form1->BlocksLost, 2u);
+    EXPECT_TRUE(h.form1->OverIsRed());
+    h.blocks(4); // the check at the seventh block finds them on time
+    EXPECT_FALSE(h.form1->OverIsRed());
+
+    h.now += InputStallLimitMs(8000);
+    h.form1->CheckInputFlow();
+    EXPECT_FALSE(h.form1->OverIsRed());
+    h.now += 1;
+    h.form1->CheckInputFlow();
+    EXPECT_TRUE(h.form1->OverIsRed());
+    h.blocks(7); // flowing again, but this check spans the stall: late
+    EXPECT_TRUE(h.form1->OverIsRed());
+    h.blocks(7);
     EXPECT_FALSE(h.form1->OverIsRed());
 }
