@@ -13,29 +13,39 @@ BlockRing::~BlockRing() {
 }
 
 std::size_t BlockRing::write(const void* bytes, std::size_t count, std::uint32_t stream) {
-    if (fill_ > 0 && partial_.stream != stream) fill_ = 0;
-    partial_.stream = stream;
+    if (fill_ > 0 && stream_ != stream) fill_ = 0;
+    stream_ = stream;
     const auto* from = static_cast<const char*>(bytes);
     std::size_t completed = 0;
     while (count > 0) {
+        // A block is gathered straight into the next free slot, which the
+        // reader does not look at before the block is published; when there
+        // is none, the block is gathered to be counted and dropped.
+        if (fill_ == 0)
+            gathering_ =
+                full() ? &lostBlock_ : &slots_[tail_.load(std::memory_order_relaxed) % kSlots];
         const std::size_t n = std::min(count, kBlockBytes - fill_);
-        std::memcpy(partial_.bytes.data() + fill_, from, n);
+        std::memcpy(gathering_->bytes.data() + fill_, from, n);
         from += n;
         count -= n;
         fill_ += n;
         if (fill_ < kBlockBytes) break;
         fill_ = 0;
         ++completed;
-        const std::size_t tail = tail_.load(std::memory_order_relaxed);
-        if (tail - head_.load(std::memory_order_acquire) >= kSlots) {
+        if (gathering_ == &lostBlock_) {
             countLost(1);
             continue;
         }
-        slots_[tail % kSlots] = partial_;
+        gathering_->stream = stream;
         // Publishes the block's bytes together with the new tail.
-        tail_.store(tail + 1, std::memory_order_release);
+        tail_.store(tail_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
     }
     return completed;
+}
+
+bool BlockRing::full() const {
+    // Acquires the reader's release of the slot it last took.
+    return tail_.load(std::memory_order_relaxed) - head_.load(std::memory_order_acquire) >= kSlots;
 }
 
 void BlockRing::skip(std::size_t count) {

@@ -41,8 +41,8 @@ public:
 
     // ---- writer (one thread)
     // Adds `count` captured bytes of stream `stream`. A block is complete
-    // when its 1024th byte arrives; a complete block that finds the ring full
-    // is lost (counted, not kept). Bytes of a stream other than the one of
+    // when its 1024th byte arrives; a block whose first byte finds the ring
+    // full is lost (counted when complete, not kept). Bytes of a stream other than the one of
     // the block being gathered start a new block. Returns how many blocks
     // were completed (kept or lost).
     std::size_t write(const void* bytes, std::size_t count, std::uint32_t stream);
@@ -52,6 +52,9 @@ public:
     // The block being gathered is thrown away without being counted (the
     // stream stopped).
     void discardPartial() { fill_ = 0; }
+    // True while every slot holds a block the reader has not taken: the next
+    // complete block would be lost.
+    bool full() const;
     // Blocks lost elsewhere (the server said it dropped sound).
     void countLost(std::uint64_t blocks);
     // Makes wakeFd() readable. Safe from any thread.
@@ -74,7 +77,9 @@ private:
     std::atomic<std::uint64_t> lost_{0};
     int wakeFd_ = -1;
 
-    // The writer's block being gathered.
-    Block partial_{};
+    // The writer's block being gathered: a free slot, or lostBlock_.
+    Block* gathering_ = nullptr;
+    Block lostBlock_{};
+    std::uint32_t stream_ = 0;
     std::size_t fill_ = 0;
 };

@@ -4,7 +4,8 @@
 # started here whatever else is running and stopped again whatever the outcome, and checks the
 # Debian package (scripts/check-package.sh) on the same display and sound server. Then the same
 # suite once more built with AddressSanitizer and UndefinedBehaviorSanitizer
-# (scripts/sanitize.sh), and every fuzz target for QUARL_FUZZ_SECONDS (default 30; 0 skips
+# (scripts/sanitize.sh), the capture library's threads under ThreadSanitizer (scripts/tsan.sh),
+# and every fuzz target for QUARL_FUZZ_SECONDS (default 30; 0 skips
 # them) so that the harnesses keep working. The exit status is 0 only when all of them pass.
 # QUARL_BUILD_DIR chooses the main build directory.
 set -euo pipefail
@@ -26,6 +27,7 @@ bash scripts/with-services.sh bash -c '
     bash scripts/check-package.sh || status=$?
     exit "$status"' test.sh "$build_dir" || status=$?
 bash scripts/sanitize.sh || status=$?
+bash scripts/tsan.sh || status=$?
 if ((fuzz_seconds > 0)); then
     bash scripts/fuzz.sh "$fuzz_seconds" || status=$?
 fi
