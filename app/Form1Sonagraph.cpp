@@ -7,6 +7,7 @@
 #include "display/Picture.h"
 
 #include <QImage>
+#include <algorithm>
 
 void TForm1::DrawSonagraph(const DisplayPoint* points, int high, int lastColumn) {
     QImage& picture = SpecDisplay->picture();
@@ -21,11 +22,13 @@ void TForm1::DrawSonagraph(const DisplayPoint* points, int high, int lastColumn)
     ::DrawSonagraph(pixels, picture.width(), picture.height(),
                     static_cast<int>(picture.bytesPerLine() / sizeof(std::uint32_t)), points, high,
                     lastColumn, flow, sweep, SweepRow);
-    // Flow moves the whole picture. Sweep writes one row straight into the
-    // pixels, which does not tell the image to repaint: that row alone is
-    // shown anew.
+    // Flow moves the picture down two rows except its last column, and the
+    // screen follows by moving what it shows. Sweep writes one row straight
+    // into the pixels, which does not tell the image to repaint: that row
+    // alone is shown anew.
+    const int moved = std::min(lastColumn, picture.width() - 1);
     if (flow)
-        SpecDisplay->pictureChanged();
+        SpecDisplay->pictureScrolled(QRect(0, 0, std::max(moved, 0), picture.height()), 2);
     else if (sweep)
         SpecDisplay->pictureChanged(QRect(0, row, picture.width(), 1));
 }

@@ -49,6 +49,18 @@ void ImageView::pictureChanged(const QRect& area) {
     update(QRect(left, top, right - left, bottom - top));
 }
 
+void ImageView::pictureScrolled(const QRect& area, int rows) {
+    if (held_ || wholeRepaintAsked_) return; // all of it is painted anew anyway
+    if (size() != picture_.size() || rows <= 0 || rows >= area.height()) {
+        // Stretched, the screen's rows are not the picture's.
+        pictureChanged();
+        return;
+    }
+    // Qt moves the painted pixels (and any part still waiting to be
+    // painted) and paints the rows that the move uncovers.
+    scroll(0, rows, area);
+}
+
 QRect ImageView::shownArea() const {
     return QRect(0, 0, std::min(width(), picture_.width()), std::min(height(), picture_.height()));
 }

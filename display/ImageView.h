@@ -28,6 +28,13 @@ public:
     // waiting for it.
     void pictureChanged(const QRect& area);
 
+    // The pixels of `area` (picture pixels) moved down by `rows` rows in the
+    // picture, and the rows that came in at its top were drawn anew. The
+    // window system moves what is already on the screen, and only the new
+    // rows are painted: a scrolling picture costs a row, not a whole picture,
+    // per step.
+    void pictureScrolled(const QRect& area, int rows);
+
     // Between holdRepaints() and releaseRepaints() drawing asks for no
     // repaint; the release asks for one only if the part of the picture that
     // shows differs from what it was at the hold. For a small picture that is

@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QProcess>
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
 #include <algorithm>
@@ -97,6 +98,19 @@ TEST_F(Live, SonagraphIsDarkestOnTheTonesColumnInFlowAndSweep) {
         EXPECT_EQ(picture.pixel(f.MarkPos, 0), qRgb(253, 253, 253));
         f.grab().save(mode == prog.dialog().FlowButton ? QStringLiteral("e2e_flow.png")
                                                        : QStringLiteral("e2e_sweep.png"));
+
+        // The screen shows the picture: Flow lets the window system move
+        // what it shows and paints only the new rows, which must add up.
+        QTest::mouseClick(f.Onbutton, Qt::LeftButton); // frozen: no more rows
+        runEventsFor(200);
+        const QPoint at = f.SpecDisplay->mapTo(&f, QPoint(0, 0));
+        const QImage shown =
+            f.screen()
+                ->grabWindow(f.winId(), at.x(), at.y(), picture.width(), picture.height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(shown, picture.convertToFormat(QImage::Format_RGB32));
+        QTest::mouseClick(f.Onbutton, Qt::LeftButton);
     }
     EXPECT_TRUE(prog.boxes.empty());
 }
