@@ -1,6 +1,5 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
-#include "app/ExitQuietly.h"
 #include "app/Form1.h"
 #include "capture/PulseWaveIn.h"
 
@@ -32,5 +31,5 @@ int main(int argc, char** argv) {
         // ended on a device error.
         if (status == 0 && quarl.Form1()->DeviceErrorShown()) status = 1;
     }
-    ExitQuietly(status);
+    return status;
 }
