@@ -79,8 +79,12 @@ void TForm1::WriteSpecData() {
     r.SamplingSpeedChecked = Form2->cbSampleSpeed->Checked();
     r.NyquistChecked = Form2->cbNyquist->Checked();
     r.TriggerChecked = Form2->cbTrigger->Checked();
+    // No settings path (the installed copy without a home folder): nothing
+    // to write, and no folder to make for it.
+    const std::string path = settingsPath(*this);
+    if (path.empty()) return;
     MakeSettingsFolder(ProgramFolder, InstallPrefix);
-    WriteSettingsFile(settingsPath(*this), r);
+    WriteSettingsFile(path, r);
 }
 
 void TForm1::ApplyDefaultSettings() {
