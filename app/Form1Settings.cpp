@@ -70,8 +70,10 @@ void TForm1::WriteSpecData() {
     r.WaveGainValue = WaveGainValue;
     r.BinWidth = BinWidth;
     r.BandwidthPos = Form2->AudioBandwidth->Position();
-    r.WindowTop = low16(y());
-    r.WindowLeft = low16(x());
+    const WindowPosition stored = PositionToStore(QGuiApplication::platformName().toStdString(),
+                                                  {x(), y()}, positionReadAtStartUp_);
+    r.WindowTop = low16(stored.top);
+    r.WindowLeft = low16(stored.left);
     r.WindowHeight = low16(OuterHeight());
     r.WindowWidth = low16(OuterWidth());
     r.FlowChecked = Form2->FlowButton->Checked();
@@ -144,6 +146,7 @@ void TForm1::RestoreSettings() {
 
     Bandwidth = low16(r.BandwidthPos);
 
+    positionReadAtStartUp_ = {r.WindowLeft, r.WindowTop};
     // The size limits of the window bring a stored size inside them.
     SetOuterHeight(r.WindowHeight);
     SetOuterWidth(r.WindowWidth);

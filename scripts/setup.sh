@@ -12,6 +12,8 @@ QUARL_PACKAGES=(
     libgtest-dev libbenchmark-dev libfftw3-dev
     pulseaudio pulseaudio-utils
     xvfb xauth x11-utils xdotool imagemagick libx11-dev fonts-dejavu-core
+    # running as a Wayland client, and the headless compositor of its end-to-end test
+    qt6-wayland weston
     clang-format sox
     # the locales the tests run the read-out under (decimal commas)
     locales
