@@ -5,6 +5,7 @@
 #include "app/Form2.h"
 #include "app/Paths.h"
 #include "app/WindowLook.h"
+#include "app/WindowPlacement.h"
 #include "capture/mmErrMsg.h"
 #include "display/ImageView.h"
 #include "display/UpDown.h"
@@ -210,7 +211,7 @@ void TForm1::BuildLayout() {
     // not scaled with the screen's resolution.
     setMinimumSize(kMinOuterWidth - kFrameWidth, kMinOuterHeight - kFrameHeight);
     setMaximumSize(kMaxOuterWidth - kFrameWidth, kMaxOuterHeight - kFrameHeight);
-    move(281, 138);
+    move(kLayoutPosition.left, kLayoutPosition.top);
     resize(520 - kFrameWidth, 207 - kFrameHeight);
     PlaceControls();
 }

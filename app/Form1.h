@@ -20,6 +20,7 @@
 #include "analysis/Spectrum.h"
 #include "app/Platform.h"
 #include "app/SettingsRecord.h"
+#include "app/WindowPlacement.h"
 #include "capture/WaveDev.h"
 #include "capture/WaveIn.h"
 
@@ -297,4 +298,8 @@ private:
     bool blockSeen_ = false; // a block has come since the last start
     std::uint32_t lastBlockMs_ = 0;
     int stripHeight_ = 27;
+    // The window's edges as the settings file gave them (unsigned 16-bit,
+    // before any correction), or the layout's without a file: what the close
+    // stores where the window system does not tell the window's position.
+    WindowPosition positionReadAtStartUp_ = kLayoutPosition;
 };

@@ -10,12 +10,15 @@
 #include <QLabel>
 #include <QLocale>
 #include <QToolButton>
+#include <string>
 
 namespace {
 
-char decimalSeparator() {
+// The user's locale's separator, as UTF-8: Arabic and Persian use U+066B,
+// which has no single byte.
+std::string decimalSeparator() {
     const QString point = QLocale().decimalPoint();
-    return point.isEmpty() ? '.' : point.at(0).toLatin1();
+    return point.isEmpty() ? std::string(".") : point.toStdString();
 }
 
 } // namespace

@@ -70,8 +70,10 @@ void TForm1::WriteSpecData() {
     r.WaveGainValue = WaveGainValue;
     r.BinWidth = BinWidth;
     r.BandwidthPos = Form2->AudioBandwidth->Position();
-    r.WindowTop = low16(y());
-    r.WindowLeft = low16(x());
+    const WindowPosition stored = PositionToStore(QGuiApplication::platformName().toStdString(),
+                                                  {x(), y()}, positionReadAtStartUp_);
+    r.WindowTop = low16(stored.top);
+    r.WindowLeft = low16(stored.left);
     r.WindowHeight = low16(OuterHeight());
     r.WindowWidth = low16(OuterWidth());
     r.FlowChecked = Form2->FlowButton->Checked();
@@ -79,8 +81,12 @@ void TForm1::WriteSpecData() {
     r.SamplingSpeedChecked = Form2->cbSampleSpeed->Checked();
     r.NyquistChecked = Form2->cbNyquist->Checked();
     r.TriggerChecked = Form2->cbTrigger->Checked();
+    // No settings path (the installed copy without a home folder): nothing
+    // to write, and no folder to make for it.
+    const std::string path = settingsPath(*this);
+    if (path.empty()) return;
     MakeSettingsFolder(ProgramFolder, InstallPrefix);
-    WriteSettingsFile(settingsPath(*this), r);
+    WriteSettingsFile(path, r);
 }
 
 void TForm1::ApplyDefaultSettings() {
@@ -140,6 +146,7 @@ void TForm1::RestoreSettings() {
 
     Bandwidth = low16(r.BandwidthPos);
 
+    positionReadAtStartUp_ = {r.WindowLeft, r.WindowTop};
     // The size limits of the window bring a stored size inside them.
     SetOuterHeight(r.WindowHeight);
     SetOuterWidth(r.WindowWidth);

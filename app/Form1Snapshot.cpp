@@ -9,7 +9,7 @@
 #include "display/Picture.h"
 
 #include <QDir>
-#include <QFile>
+#include <QSaveFile>
 #include <QToolButton>
 
 namespace {
@@ -35,18 +35,24 @@ QString MakeImagesFolder(const QString& programFolder, const QString& installPre
 }
 
 // Writes `picture` (32 bits per pixel) as a BMP file, replacing any file of
-// that name. Returns the error box's text, or empty on success.
+// that name. The bytes go to a temporary file in the same folder, which is
+// renamed over the old file only when all of them are on disk: a save that
+// fails half way (a full disk) leaves the picture that was there as it was,
+// and no partial file. Returns the error box's text, or empty on success.
 QString WriteBmpFile(const QString& path, const QImage& picture) {
     const QString shown = QDir::toNativeSeparators(path);
     const std::vector<std::uint8_t> bytes =
         EncodeBmp32(reinterpret_cast<const std::uint32_t*>(picture.constBits()), picture.width(),
                     picture.height(), static_cast<int>(picture.bytesPerLine() / 4));
-    QFile file(path);
-    if (bytes.empty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // No direct-write fallback: where no temporary file can be made (a
+    // folder we may not write to) the old picture is not risked.
+    QSaveFile file(path);
+    if (bytes.empty() || !file.open(QIODevice::WriteOnly))
         return QStringLiteral("Cannot create file %1").arg(shown);
-    // A short write (a full disk) must not pass for a saved picture.
+    // A failed write or commit must not pass for a saved picture; the
+    // temporary file goes with `file` unless it was committed.
     const auto size = static_cast<qint64>(bytes.size());
-    if (file.write(reinterpret_cast<const char*>(bytes.data()), size) != size || !file.flush())
+    if (file.write(reinterpret_cast<const char*>(bytes.data()), size) != size || !file.commit())
         return QStringLiteral("Cannot write file %1").arg(shown);
     return {};
 }

@@ -138,6 +138,12 @@ void ClampSettings(SettingsRecord& r) {
 }
 
 int ReadSettingsFile(const std::string& path, SettingsRecord& into) {
+    // No path at all (the installed copy without a home folder) is a missing
+    // file; nothing is looked up relative to the working folder.
+    if (path.empty()) {
+        ClampSettings(into);
+        return ENOENT;
+    }
     int result = 0;
     // O_NONBLOCK: a FIFO or device put in the file's place must not hang the
     // start-up; it is refused below as not a regular file.
@@ -233,6 +239,9 @@ int createTemporary(const std::string& path, std::string& name) {
 } // namespace
 
 void WriteSettingsFile(const std::string& path, const SettingsRecord& record) {
+    // Without a path the temporary file below would be made, and removed
+    // again, in whatever folder the program was started from.
+    if (path.empty()) return;
     struct stat old {};
     const Existing existing = examine(path, old);
     if (existing == Existing::Keep) return;

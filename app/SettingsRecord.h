@@ -74,7 +74,8 @@ inline constexpr int kSettingsShortFile = -1;
 // one. Returns 0 when all 56 bytes were read; otherwise the errno of the
 // failed open or read, or kSettingsShortFile (the bytes that were read are
 // laid over `into` all the same). Bytes beyond the first 56 are never read.
-// ClampSettings is applied whatever happened.
+// An empty path is a missing file (ENOENT). ClampSettings is applied
+// whatever happened.
 int ReadSettingsFile(const std::string& path, SettingsRecord& into);
 
 // Writes the record to `path`: into a new file beside it, flushed to disk and
@@ -84,5 +85,5 @@ int ReadSettingsFile(const std::string& path, SettingsRecord& into);
 // read-only); a symbolic link, a read-only file and a file that cannot be read
 // stay as they are. Then, as when the folder is missing or full, nothing is
 // written and nothing is reported: the settings are a convenience, and the
-// close must go on.
+// close must go on. An empty path writes nothing and creates nothing.
 void WriteSettingsFile(const std::string& path, const SettingsRecord& record);

@@ -15,3 +15,10 @@ WindowPosition KeepCornerOnScreen(WindowPosition position, const ScreenArea& are
     return {keepWithin(position.left, area.left, area.left + area.width - kVisibleCornerWidth),
             keepWithin(position.top, area.top, area.top + area.height - kVisibleCornerHeight)};
 }
+
+WindowPosition PositionToStore(std::string_view platformName, WindowPosition window,
+                               WindowPosition readAtStartUp) {
+    // "wayland", "wayland-egl", "wayland-xcomposite-egl": Qt's Wayland platforms.
+    const bool positionUnknown = platformName.starts_with("wayland");
+    return positionUnknown ? readAtStartUp : window;
+}

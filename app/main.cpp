@@ -1,6 +1,7 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/Form1.h"
+#include "app/TerminationSignals.h"
 #include "capture/PulseWaveIn.h"
 
 #include <QApplication>
@@ -8,6 +9,9 @@
 int main(int argc, char** argv) {
     // Before QApplication: --version and --help need no display.
     if (const auto status = HandleCommandLine(argc, argv)) return *status;
+    // As early as possible: from here on SIGTERM, SIGINT and SIGHUP wait in
+    // the eventfd for the event loop instead of killing the program.
+    TerminationSignals terminationSignals;
 
     QApplication app(argc, argv);
     // The application's own title is "Quarl". Not as display name: Qt would
@@ -25,8 +29,8 @@ int main(int argc, char** argv) {
         quarl.CreateWindows();
         QObject::connect(quarl.Form1(), &TForm1::Closed, &app, &QCoreApplication::quit,
                          Qt::QueuedConnection);
-        quarl.Start();
-        status = QApplication::exec();
+        terminationSignals.Watch(&quarl, [&quarl] { quarl.Terminate(); });
+        if (quarl.Start()) status = QApplication::exec();
         // Scripts and desktop launchers learn from the status that the run
         // ended on a device error.
         if (status == 0 && quarl.Form1()->DeviceErrorShown()) status = 1;

@@ -1,14 +1,19 @@
 #include "display/CursorReadout.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
 // Like the frequency scale, the read-out works in x87 extended precision
 // (long double) and keeps doubles where a value is stored as one; the texts
 // must match the 80-bit arithmetic digit for digit.
+//
+// No text here goes through the C library's locale: Qt sets it from the
+// user's at start-up, and under de_DE printf writes "3,125e+00". std::to_chars
+// always writes a point (libstdc++ prints long doubles under the C locale
+// of its own); the separator the read-out shows is put in by hand.
 
 namespace {
 
@@ -31,27 +36,31 @@ struct Decimal {
     int exponent = 0;
 };
 
-Decimal ParseScientific(const char* text) {
-    // text is "d.ddd…e±xx" as printf's %e writes it
+// `value` in scientific notation with `places` digits after the point,
+// "d.ddd…e±xx", split into its digits and exponent.
+Decimal ScientificDigits(long double value, int places) {
+    // digit, point, places, "e", sign, up to 4 exponent digits, and room to spare
+    std::string text(static_cast<size_t>(places) + 16, '\0');
+    const auto written = std::to_chars(text.data(), text.data() + text.size(), value,
+                                       std::chars_format::scientific, places);
+    text.resize(static_cast<size_t>(written.ptr - text.data()));
+    const size_t e = text.find('e');
     Decimal d;
-    const char* p = text;
-    for (; *p != 'e'; ++p)
-        if (*p != '.') d.digits.push_back(*p);
-    d.exponent = std::atoi(p + 1);
+    d.digits = text.substr(0, 1) + text.substr(2, e - 2);
+    // from_chars takes a minus but no plus sign
+    const char* exponent = text.data() + e + 1 + (text[e + 1] == '+');
+    std::from_chars(exponent, text.data() + text.size(), d.exponent);
     return d;
 }
 
-// All digits of `value` (positive, finite), exactly: printf's %e prints the
+// All digits of `value` (positive, finite), exactly: to_chars prints the
 // exact binary value when asked for enough digits. An 80-bit value with
 // binary exponent e has its lowest bit at 2^(e − 64), so 64 − e decimal
 // places after the point hold everything.
 Decimal ExactDigits(long double value, int decimalExponent) {
     int binaryExponent = 0;
     std::frexp(value, &binaryExponent);
-    const int places = std::max(40, decimalExponent + 64 - binaryExponent + 2);
-    std::string text(static_cast<size_t>(places) + 32, '\0');
-    std::snprintf(text.data(), text.size(), "%.*Le", places, value);
-    return ParseScientific(text.c_str());
+    return ScientificDigits(value, std::max(40, decimalExponent + 64 - binaryExponent + 2));
 }
 
 // `value` (positive, finite) rounded to `precision` significant digits, a
@@ -59,9 +68,7 @@ Decimal ExactDigits(long double value, int decimalExponent) {
 // correctly rounded digits settle it unless they read exactly "5000…" from
 // the cut on, in which case all digits are printed.
 Decimal RoundSignificant(long double value, int precision) {
-    char text[80];
-    std::snprintf(text, sizeof text, "%.39Le", value);
-    Decimal d = ParseScientific(text);
+    Decimal d = ScientificDigits(value, 39);
     const bool looksLikeHalf =
         d.digits[precision] == '5' &&
         d.digits.find_first_not_of('0', static_cast<size_t>(precision) + 1) == std::string::npos;
@@ -86,7 +93,16 @@ Decimal RoundSignificant(long double value, int precision) {
     return d;
 }
 
-std::string FormatGeneralExtended(long double value, int precision, char decimalSeparator) {
+// At least two digits, as the exponent of "1.235E+05" has.
+std::string TwoOrMoreDigits(int n) {
+    char text[16];
+    const auto written = std::to_chars(text, text + sizeof text, n);
+    std::string digits(text, written.ptr);
+    return digits.size() < 2 ? "0" + digits : digits;
+}
+
+std::string FormatGeneralExtended(long double value, int precision,
+                                  std::string_view decimalSeparator) {
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
     if (value == 0) return "0";
@@ -102,7 +118,7 @@ std::string FormatGeneralExtended(long double value, int precision, char decimal
             const size_t intLen = static_cast<size_t>(e) + 1;
             text += digits.substr(0, intLen);
             if (digits.size() < intLen) text.append(intLen - digits.size(), '0');
-            if (digits.size() > intLen) text += decimalSeparator + digits.substr(intLen);
+            if (digits.size() > intLen) (text += decimalSeparator) += digits.substr(intLen);
         } else {
             text += '0';
             text += decimalSeparator;
@@ -112,10 +128,8 @@ std::string FormatGeneralExtended(long double value, int precision, char decimal
         return text;
     }
     text += digits[0];
-    if (digits.size() > 1) text += decimalSeparator + digits.substr(1);
-    char exponent[16];
-    std::snprintf(exponent, sizeof exponent, "E%c%02d", e < 0 ? '-' : '+', std::abs(e));
-    return text + exponent;
+    if (digits.size() > 1) (text += decimalSeparator) += digits.substr(1);
+    return text + (e < 0 ? "E-" : "E+") + TwoOrMoreDigits(std::abs(e));
 }
 
 } // namespace
@@ -141,7 +155,7 @@ int ClampDragPosition(int x, int width) {
     return x;
 }
 
-std::string FormatGeneral(double value, int precision, char decimalSeparator) {
+std::string FormatGeneral(double value, int precision, std::string_view decimalSeparator) {
     return FormatGeneralExtended(value, precision, decimalSeparator);
 }
 
@@ -161,7 +175,7 @@ std::optional<CursorTexts> FrequencyReadout(uint16_t markPos, uint16_t spacePos,
 }
 
 CursorTexts TimeReadout(uint16_t markPos, uint16_t spacePos, uint16_t nyquist, bool triggered,
-                        char decimalSeparator) {
+                        std::string_view decimalSeparator) {
     CursorTexts texts;
     texts.caption = "Freq ";
     if (nyquist == 0) {

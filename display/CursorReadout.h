@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // Frequency in Hz of display column `column`: column / zoomRatio × binWidth,
 // divided first, then multiplied, in extended precision, kept as a double.
@@ -28,9 +29,10 @@ int ClampDragPosition(int x, int width);
 // trailing zeros and a bare decimal point removed. Fixed notation when the
 // rounded value has at most `precision` digits before the decimal point and is
 // at least 0.0001 in size, or is zero; otherwise scientific, "1.235E+05",
-// with a sign and at least two exponent digits. `decimalSeparator` replaces
-// the point. "NAN", "INF", "-INF" for values that are not finite.
-std::string FormatGeneral(double value, int precision, char decimalSeparator);
+// with a sign and at least two exponent digits. `decimalSeparator` (UTF-8,
+// Arabic's is not one byte) replaces the point. "NAN", "INF", "-INF" for
+// values that are not finite. The C library's locale plays no part.
+std::string FormatGeneral(double value, int precision, std::string_view decimalSeparator);
 
 // Texts of the read-out row.
 struct CursorTexts {
@@ -54,7 +56,7 @@ std::optional<CursorTexts> FrequencyReadout(uint16_t markPos, uint16_t spacePos,
 // digits, "0" when the cursors stand on the same time. With nyquist 0 (no
 // valid scale) every text is "0".
 CursorTexts TimeReadout(uint16_t markPos, uint16_t spacePos, uint16_t nyquist, bool triggered,
-                        char decimalSeparator);
+                        std::string_view decimalSeparator);
 
 // The three lines written onto a saved snapshot: "Rate  : " with the sample
 // rate, then "Cursor: " with the mark and the space cursor's frequency in

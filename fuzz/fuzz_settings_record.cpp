@@ -32,7 +32,7 @@ void Exercise(const SettingsRecord& r, uint16_t rate, uint16_t bandwidth, int he
     (void)MaxAudioFreqText(scale, true);
     (void)MaxAudioFreqText(scale, false);
     (void)FrequencyReadout(r.MarkPos, r.SpacePos, scale.ZoomRatio, scale.BinWidth);
-    (void)TimeReadout(r.MarkPos, r.SpacePos, scale.Nyquist, r.TriggerChecked, '.');
+    (void)TimeReadout(r.MarkPos, r.SpacePos, scale.Nyquist, r.TriggerChecked, ".");
 
     // A full-scale spectrum and an empty one, averaged with the stored count.
     static std::array<int32_t, kSpectrumSize> fft, accumulator, averaged;

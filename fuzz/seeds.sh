@@ -27,6 +27,7 @@ seed $f freq-80 '\x00\x00\x00\x00\x00\x00\x54\x40\x06\x00'        # 80, 6 digits
 seed $f tiny-1e-4 '\x2d\x43\x1c\xeb\xe2\x36\x1a\x3f\x04\x00'      # 0.0001
 seed $f big-1e5 '\x00\x00\x00\x00\x00\x6a\xf8\x40\x04\x00'        # 100000, 4 digits: scientific
 seed $f nines '\x39\x45\x47\x72\xf9\xff\x23\x40\x04\x00'          # 9.99995, carries to 10
+seed $f sci-arabic '\x00\x00\x00\x00\x00\x24\xfe\x40\x04\x02'     # 123456, 4 digits: 1٫235E+05 (U+066B)
 
 # The settings file through the windows: the same records.
 mkdir -p corpus/fuzz_settings_window

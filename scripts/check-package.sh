@@ -31,7 +31,10 @@ fail() {
 
 package=$(bash scripts/package.sh)
 say "package $package"
-dpkg-deb --field "$package" Package Version Depends
+dpkg-deb --field "$package" Package Version Depends Recommends
+# On a Wayland desktop Qt needs its Wayland platform to run as a native client.
+[[ $(dpkg-deb --field "$package" Recommends) == *qt6-wayland* ]] ||
+    fail "the package does not recommend qt6-wayland"
 
 work=$(mktemp -d)
 as_root=()

@@ -26,7 +26,9 @@ hz=$(getconf CLK_TCK)
 work=$(mktemp -d)
 trap 'kill -KILL "${QUARL_PID:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
-percent() { awk -v t="$1" -v hz="$hz" -v s="$seconds" 'BEGIN {printf "%.2f", 100 * t / hz / s}'; }
+# awk and sort -n under the C locale: a German one writes and reads "1,60" (mawk then takes
+# "1.60" for 1). The program itself runs in the user's locale.
+percent() { LC_ALL=C awk -v t="$1" -v hz="$hz" -v s="$seconds" 'BEGIN {printf "%.2f", 100 * t / hz / s}'; }
 
 rounds=${QUARL_CPU_ROUNDS:-1}
 printf '%-10s %6s %7s %7s %8s\n' view rate 'app %' 'X %' 'total %'
@@ -55,7 +57,7 @@ for ((round = 0; round < rounds; round++)); do
 done
 if ((rounds > 1)); then
     echo "over $rounds rounds: median app %, X %, and the least, median and most total %:"
-    sort -k1,1 -k2,2n -s "$work/lines" | awk '
+    LC_ALL=C sort -k1,1 -k2,2n -s "$work/lines" | LC_ALL=C awk '
         function sorted(list, a,   n, i, j, t) {
             n = split(list, a, " ")
             for (i = 2; i <= n; i++) for (j = i; j > 1 && a[j - 1] + 0 > a[j] + 0; j--) {

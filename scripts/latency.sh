@@ -49,7 +49,9 @@ for rate in "${rates[@]}"; do
         sleep 1
     done
     quarl_stop >/dev/null || true
-    sort -n "$work/times" | awk -v rate="$rate" -v block="$(awk -v r="$rate" 'BEGIN {printf "%.1f", 512000 / r}')" '
+    # The C locale: a German one would sort "10.5" as 105 and make mawk read it as 10.
+    block=$(LC_ALL=C awk -v r="$rate" 'BEGIN {printf "%.1f", 512000 / r}')
+    LC_ALL=C sort -n "$work/times" | LC_ALL=C awk -v rate="$rate" -v block="$block" '
         { t[NR] = $1 }
         END {
             if (NR == 0) { printf "%6s %9s\n", rate, "no peak"; exit }

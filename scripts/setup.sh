@@ -12,7 +12,11 @@ QUARL_PACKAGES=(
     libgtest-dev libbenchmark-dev libfftw3-dev
     pulseaudio pulseaudio-utils
     xvfb xauth x11-utils xdotool imagemagick libx11-dev fonts-dejavu-core
+    # running as a Wayland client, and the headless compositor of its end-to-end test
+    qt6-wayland weston
     clang-format sox
+    # the locales the tests run the read-out under (decimal commas)
+    locales
     # the Debian package: building it (dpkg-shlibdeps needs dpkg-dev and file) and checking it
     dpkg-dev file desktop-file-utils appstream lintian
     # the fuzz targets (libFuzzer comes with clang's runtime)
@@ -27,11 +31,21 @@ for pkg in "${QUARL_PACKAGES[@]}"; do
     fi
 done
 
-if ((${#missing[@]} == 0)); then
+# Locales whose decimal separator is a comma: the tests run the read-out under them. `locale -a`
+# spells them de_DE.utf8.
+QUARL_LOCALES=(de_DE.UTF-8 fr_FR.UTF-8)
+available=$(locale -a 2>/dev/null || true)
+missing_locales=()
+for name in "${QUARL_LOCALES[@]}"; do
+    if ! grep -qix "${name%.UTF-8}.utf8" <<<"$available"; then
+        missing_locales+=("$name")
+    fi
+done
+
+if ((${#missing[@]} == 0 && ${#missing_locales[@]} == 0)); then
     exit 0
 fi
 
-echo "setup: installing ${missing[*]}"
 if [[ $(id -u) -eq 0 ]]; then
     as_root=()
 elif command -v sudo >/dev/null 2>&1; then
@@ -41,12 +55,30 @@ elif command -v sudo >/dev/null 2>&1; then
         as_root=(sudo -n)
     fi
 else
-    echo "setup: missing packages (${missing[*]}) and neither root nor sudo to install them" >&2
+    echo "setup: missing packages (${missing[*]}) or locales (${missing_locales[*]})" \
+        "and neither root nor sudo to install them" >&2
     exit 1
 fi
 
-# Another apt run (an unattended upgrade, a second checkout's setup) may hold the lock for a
-# while: wait for it rather than fail.
-apt_get=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300)
-"${apt_get[@]}" update </dev/null
-"${apt_get[@]}" install -y --no-install-recommends "${missing[@]}" </dev/null
+if ((${#missing[@]} > 0)); then
+    echo "setup: installing ${missing[*]}"
+    # Another apt run (an unattended upgrade, a second checkout's setup) may hold the lock for a
+    # while: wait for it rather than fail.
+    apt_get=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300)
+    "${apt_get[@]}" update </dev/null
+    "${apt_get[@]}" install -y --no-install-recommends "${missing[@]}" </dev/null
+fi
+
+if ((${#missing_locales[@]} > 0)); then
+    echo "setup: generating the locales ${missing_locales[*]}"
+    for name in "${missing_locales[@]}"; do
+        # Enable the commented line of /etc/locale.gen, or add one, so that a later locale-gen
+        # keeps the locale; --keep-existing leaves every locale compiled before untouched.
+        if grep -q "^# *$name UTF-8\$" /etc/locale.gen 2>/dev/null; then
+            "${as_root[@]}" sed -i "s/^# *$name UTF-8\$/$name UTF-8/" /etc/locale.gen
+        elif ! grep -q "^$name UTF-8\$" /etc/locale.gen 2>/dev/null; then
+            echo "$name UTF-8" | "${as_root[@]}" tee -a /etc/locale.gen >/dev/null
+        fi
+    done
+    "${as_root[@]}" locale-gen --keep-existing </dev/null
+fi

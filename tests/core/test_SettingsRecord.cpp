@@ -1,4 +1,5 @@
 #include "app/SettingsRecord.h"
+#include "tests/support/FolderWatch.h"
 
 #include <algorithm>
 #include <csignal>
@@ -293,6 +294,24 @@ TEST(SettingsFile, MissingFileFailsAndIsNotCreatedButStillClamps) {
     EXPECT_NE(ReadSettingsFile(dir.file(), block), 0);
     EXPECT_EQ(block.SpecGainValue, 100);
     EXPECT_FALSE(fs::exists(dir.file()));
+}
+
+// The installed copy without a home folder has no settings path: nothing is
+// read, and nothing is made in the folder the program was started from, not
+// even for a moment.
+TEST(SettingsFile, NoPathReadsAndWritesNothing) {
+    TempDir dir;
+    FolderWatch watch(dir.path().string());
+    ASSERT_TRUE(watch.valid());
+    const fs::path started = fs::current_path();
+    fs::current_path(dir.path());
+    SettingsRecord block;
+    block.AvgCount = 300;
+    EXPECT_NE(ReadSettingsFile("", block), 0);
+    EXPECT_EQ(block.AvgCount, 100);
+    WriteSettingsFile("", distinctRecord());
+    fs::current_path(started);
+    EXPECT_EQ(watch.created(), std::vector<std::string>{});
 }
 
 TEST(SettingsFile, FolderInPlaceOfTheFileFails) {

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@ struct Harness {
     wavein::SimWaveIn device;
     // Texts of the device error boxes, in order ("Error" caption checked).
     std::vector<std::string> boxes;
+    // Runs after a device error box is recorded, where the real box would
+    // wait for the operator (a test may show a modal window there).
+    std::function<void()> whileBoxShows;
     std::vector<int> sleeps;
     // Texts of the toolkit's error boxes (snapshots, viewer), in order.
     std::vector<std::string> toolkitBoxes;
@@ -42,6 +46,7 @@ struct Harness {
             boxes.push_back(caption == QLatin1String("Error")
                                 ? text.toStdString()
                                 : "wrong caption: " + caption.toStdString());
+            if (whileBoxShows) whileBoxShows();
         };
         p.clockMs = [this] { return now; };
         p.sleepMs = [this](int ms) { sleeps.push_back(ms); };

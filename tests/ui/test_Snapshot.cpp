@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QImage>
 #include <QToolButton>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -102,6 +104,63 @@ void writeBmp(const QString& path, int w, int h) {
     QFile f(path);
     f.open(QIODevice::WriteOnly);
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+}
+
+// While it lives, a file cannot grow past `bytes`: the write fails (EFBIG,
+// with SIGXFSZ ignored) as on a full disk. Both are put back afterwards.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ok_ = ::getrlimit(RLIMIT_FSIZE, &old_) == 0 &&
+              ::sigaction(SIGXFSZ, &ignore, &oldAction_) == 0;
+        const rlimit limit{bytes, old_.rlim_max};
+        ok_ = ok_ && ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        ::sigaction(SIGXFSZ, &oldAction_, nullptr);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    rlimit old_{};
+    struct sigaction oldAction_ {};
+    bool ok_ = false;
+};
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(Snapshot, AFailedWriteKeepsThePictureThatWasThereAndLeavesNoPartialFile) {
+    Snapshots h;
+    const QString shot = h.inImages("shot.Spec.bmp");
+    ASSERT_TRUE(QDir().mkpath(h.images()));
+    writeBmp(shot, 40, 30);
+    const QByteArray before = contents(shot);
+    {
+        FileSizeLimit full(4096); // the snapshot is some 190 kB
+        ASSERT_TRUE(full.ok());
+        h.click(h.form1->SaveButton, h.inImages("shot"));
+        h.click(h.form1->SaveButton, h.inImages("fresh"));
+    }
+    const auto box = [&](const char* name) {
+        return "Cannot write file " + QDir::toNativeSeparators(h.inImages(name)).toStdString();
+    };
+    EXPECT_EQ(h.toolkitBoxes,
+              (std::vector<std::string>{box("shot.Spec.bmp"), box("fresh.Spec.bmp")}));
+    EXPECT_EQ(contents(shot), before);
+    EXPECT_EQ(QDir(h.images()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"shot.Spec.bmp"}));
+
+    // With room again the same save replaces the picture.
+    h.click(h.form1->SaveButton, h.inImages("shot"));
+    const QImage& display = h.form1->SpecDisplay->picture();
+    EXPECT_EQ(contents(shot).size(), 54 + 4 * display.width() * display.height());
+    EXPECT_EQ(h.toolkitBoxes.size(), 2u);
 }
 
 TEST(Viewer, OpensAtThePicturesSizeAndKeepsItsSizeForTheNext) {
