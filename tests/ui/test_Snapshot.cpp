@@ -1,13 +1,17 @@
 // Snapshots and the viewer through the main window's buttons, with the file
 // dialogs answered by the test.
 #include "Harness.h"
+#include "StandInConverter.h"
 #include "app/EditForm.h"
 #include "display/Bmp.h"
 #include "display/ImageView.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -19,7 +23,8 @@ struct Snapshots : Harness {
     QString images() const { return QDir(folder.path()).filePath(QStringLiteral("Images")); }
     QString inImages(const char* name) const { return QDir(images()).filePath(name); }
 
-    Snapshots() {
+    explicit Snapshots(const MetafileConverters& converters = {}) {
+        metafiles = converters;
         start();
         blocks(3);
         form1->Onbutton->click();
@@ -139,6 +144,82 @@ TEST(Viewer, OpensAtThePicturesSizeAndKeepsItsSizeForTheNext) {
     EXPECT_EQ(h.toolkitBoxes, std::vector<std::string>{"Unknown picture file extension (.txt)"});
     EXPECT_FALSE(viewer->isVisible());
     EXPECT_EQ(viewer->Picture().size(), QSize(40, 30));
+}
+
+// The window runs on while a metafile converts for 8 s: the event loop never
+// pauses for 50 ms, every recorded block is taken, the settings dialog opens;
+// then the picture shows. A conversion still running at the close is killed
+// and reports nothing.
+TEST(Viewer, TheWindowRunsOnWhileAMetafileConverts) {
+    QTemporaryDir tools;
+    const QString pids = tools.filePath(QStringLiteral("pids"));
+    const QString svg = tools.filePath(QStringLiteral("drawing.svg"));
+    QFile drawing(svg);
+    drawing.open(QIODevice::WriteOnly);
+    drawing.write("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"60\" height=\"30\">"
+                  "<rect x=\"5\" y=\"5\" width=\"50\" height=\"20\" fill=\"red\"/></svg>\n");
+    drawing.close();
+    MetafileConverters converters;
+    converters.emf =
+        writeConverter(tools.filePath(QStringLiteral("convert.sh")),
+                       "case \"$2\" in *slow*) sleep 8 ;; *hang*) echo $$ >" + pids.toUtf8() +
+                           "; exec sleep 60 ;; esac; cp " + svg.toUtf8() + " \"$out\"");
+    Snapshots h(converters);
+    TEditForm* viewer = h.form1->EditForm;
+    h.form1->Onbutton->click(); // drawing again
+    QDir().mkpath(h.images());
+    auto metafile = [&](const char* name) {
+        const QString path = h.inImages(name);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write("not read by the stand-in");
+        return path;
+    };
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, longestPause = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longestPause = std::max(longestPause, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    tick.start(5);
+    // One block every 64 ms, as at 8000 samples/s.
+    const std::uint64_t before = h.form1->BlocksReceived;
+    int filled = 0;
+    QTimer recording;
+    QObject::connect(&recording, &QTimer::timeout, [&] { filled += h.device.fillBuffers(1); });
+    recording.start(64);
+    bool settingsWhileConverting = false;
+    QTimer::singleShot(1000, [&] {
+        h.form1->SpeedButton3->click();
+        settingsWhileConverting = h.form2->isVisible() && !viewer->isVisible();
+    });
+
+    h.click(h.form1->OpenButton, metafile("slow.emf"));
+    while (!viewer->isVisible() && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const qint64 shownAfter = clock.elapsed();
+    recording.stop();
+    tick.stop();
+    h.pump();
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_GE(shownAfter, 8000);
+    EXPECT_EQ(viewer->Picture().size(), QSize(60, 30));
+    EXPECT_LT(longestPause, 50);
+    EXPECT_TRUE(settingsWhileConverting);
+    EXPECT_GT(filled, 100);
+    EXPECT_EQ(h.form1->BlocksReceived - before, static_cast<std::uint64_t>(filled));
+
+    h.click(h.form1->OpenButton, metafile("hang.emf"));
+    waitForPids(pids, 1);
+    h.form1->CloseWindow();
+    EXPECT_TRUE(allEnd(pids));
+    h.pump();
+    EXPECT_TRUE(h.toolkitBoxes.empty());
+    EXPECT_EQ(viewer->Picture().size(), QSize(60, 30));
 }
 
 } // namespace
