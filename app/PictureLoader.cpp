@@ -112,7 +112,8 @@ void PictureLoader::Load(const QString& path) {
     c->limit->setSingleShot(true);
     connect(c->limit, &QTimer::timeout, this, [this] { ConverterEnded(false); });
     c->limit->start(converters_.timeoutMs);
-    // A converter that cannot be started is reported from inside start().
+    // A converter that cannot be started may be reported from inside start():
+    // everything above is in place by then.
     if (IsEnhancedMetafile(path))
         converter->start(converters_.emf,
                          {QStringLiteral("-i"), path, QStringLiteral("-o"), c->svg});

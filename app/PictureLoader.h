@@ -24,8 +24,8 @@ public:
     ~PictureLoader() override;
 
     // Loads `path`; Loaded tells the outcome. For anything that needs no
-    // converter (bitmaps, icons, a file that cannot be opened) and for a
-    // converter that cannot be started, it comes before Load returns.
+    // converter (bitmaps, icons, a file that cannot be opened) it comes
+    // before Load returns.
     void Load(const QString& path);
     // Drops the load under way, if any: its converter is killed and Loaded
     // does not come for it.
