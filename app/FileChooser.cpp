@@ -1,45 +1,66 @@
 #include "app/FileChooser.h"
 
+#include "app/PictureLoader.h"
+
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
+#include <algorithm>
 
 namespace {
 
 constexpr int kPreviewSize = 160;
-// A preview must not hold the dialog up for long on a slow metafile.
+// The picture inside the frame.
+constexpr int kPreviewRoom = kPreviewSize - 4;
+// A preview is not worth a long wait for a slow metafile.
 constexpr int kPreviewTimeoutMs = 1500;
 
+MetafileConverters PreviewConverters(MetafileConverters converters) {
+    converters.timeoutMs = std::min(converters.timeoutMs, kPreviewTimeoutMs);
+    return converters;
+}
+
 // Shows the picture of the file the operator points at, scaled down to fit.
+// A metafile's picture comes when its converter has ended; pointing at
+// another file drops it, so the latest selection always wins.
 class PicturePreview : public QLabel {
 public:
     PicturePreview(const MetafileConverters& converters, QWidget* parent)
-        : QLabel(parent), converters_(converters) {
-        converters_.timeoutMs = std::min(converters_.timeoutMs, kPreviewTimeoutMs);
+        : QLabel(parent),
+          loader_(PreviewConverters(converters), QSize(kPreviewRoom, kPreviewRoom)) {
         setFixedSize(kPreviewSize, kPreviewSize);
         setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         setAlignment(Qt::AlignCenter);
+        connect(&loader_, &PictureLoader::Loaded, this,
+                [this](const QString&, const LoadedPicture& loaded) { Show(loaded.image); });
     }
 
     void ShowFile(const QString& path) {
-        const LoadedPicture loaded =
-            QFileInfo(path).isFile() ? LoadPictureFile(path, converters_) : LoadedPicture{};
-        if (loaded.image.isNull()) {
-            setPixmap({});
-            setText(QStringLiteral("(None)"));
-            return;
-        }
-        QImage image = loaded.image;
-        if (image.width() > width() - 4 || image.height() > height() - 4)
-            image = image.scaled(width() - 4, height() - 4, Qt::KeepAspectRatio,
-                                 Qt::SmoothTransformation);
-        setPixmap(QPixmap::fromImage(image));
+        // The current file and the selection both report a click: one
+        // conversion is enough.
+        if (path == path_ && loader_.Busy()) return;
+        path_ = path;
+        Show(QImage());
+        if (QFileInfo(path).isFile())
+            loader_.Load(path);
+        else
+            loader_.Cancel();
     }
 
 private:
-    MetafileConverters converters_;
+    void Show(const QImage& image) {
+        if (image.isNull()) {
+            setPixmap({});
+            setText(QStringLiteral("(None)"));
+        } else {
+            setPixmap(QPixmap::fromImage(image));
+        }
+    }
+
+    PictureLoader loader_;
+    QString path_; // the file shown or being converted
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "app/ButtonIcons.h"
 #include "app/Form2.h"
 #include "app/Paths.h"
+#include "app/PictureLoader.h"
 #include "app/WindowLook.h"
 #include "app/WindowPlacement.h"
 #include "capture/mmErrMsg.h"
@@ -75,6 +76,11 @@ TForm1::TForm1(wavein::WaveInDevice& device, Platform platform, QWidget* parent)
     ProgramFolder = QCoreApplication::applicationDirPath();
     InstallPrefix = ConfiguredInstallPrefix();
     BuildLayout();
+    // An opened picture reaches the viewer when it has been read or
+    // converted (Form1Snapshot.cpp).
+    pictureLoader_ = new PictureLoader(platform_.metafiles, QSize(), this);
+    connect(pictureLoader_, &PictureLoader::Loaded, this,
+            [this](const QString&, const LoadedPicture& picture) { ShowOpenedPicture(picture); });
 }
 
 TForm1::~TForm1() {
@@ -309,6 +315,9 @@ void TForm1::CloseWindow() {
     closed_ = true;
     Timer1->stop();
     inputWatch_->stop();
+    // The program ends: a metafile still converting is dropped, its
+    // converter killed.
+    pictureLoader_->Cancel();
     FormClose();
     hide();
     if (Form2 != nullptr) Form2->hide();

@@ -34,6 +34,7 @@ class QScrollArea;
 class QTimer;
 class QToolButton;
 class ImageView;
+class PictureLoader;
 class RadioButton;
 class TEditForm;
 class TForm2;
@@ -286,8 +287,11 @@ private:
     void RedrawFrozenCursors();
     void CaptureTeardown();
     void WatchMakerPanel();
+    // The outcome of the last open: the picture in the viewer, or the box.
+    void ShowOpenedPicture(const LoadedPicture& loaded);
 
     Platform platform_;
+    PictureLoader* pictureLoader_ = nullptr; // the viewer's pictures
     bool closed_ = false;
     // A device is open (from a successful open until its close): the close's
     // teardown has nothing to reset, unprepare or close otherwise.

@@ -3,6 +3,7 @@
 #include "app/EditForm.h"
 #include "app/Form1.h"
 #include "app/Paths.h"
+#include "app/PictureLoader.h"
 #include "display/Bmp.h"
 #include "display/CursorReadout.h"
 #include "display/ImageView.h"
@@ -99,7 +100,12 @@ void TForm1::OpenButtonClick() {
     const QString chosen = platform_.chooseFile(this, request);
     if (chosen.isEmpty()) return;
 
-    const LoadedPicture loaded = LoadPictureFile(chosen, platform_.metafiles);
+    // A metafile's picture comes when its converter has ended, the window
+    // running meanwhile; a newer open drops it.
+    pictureLoader_->Load(chosen);
+}
+
+void TForm1::ShowOpenedPicture(const LoadedPicture& loaded) {
     if (!loaded.error.isEmpty()) {
         // The viewer keeps its previous picture and stays as it was.
         platform_.toolkitErrorBox(this, loaded.error);

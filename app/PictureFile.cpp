@@ -5,9 +5,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
-#include <QProcess>
 #include <QSvgRenderer>
-#include <QTemporaryDir>
 #include <cstdint>
 #include <cstdlib>
 
@@ -64,39 +62,24 @@ LoadedPicture ReadRaster(QFile& file, const char* format, const QString& invalid
     return {image, QString()};
 }
 
-// Runs the converter on `path` into an SVG file and draws that on white.
-LoadedPicture ReadMetafile(const QString& path, bool enhanced, const MetafileConverters& tools) {
-    QTemporaryDir scratch;
-    if (!scratch.isValid()) return MetafilePictureFromSvg(path, false, QString());
-    const QString svg = scratch.filePath(QStringLiteral("picture.svg"));
-    QProcess converter;
-    // Nothing reads its output: a converter that talks much must not stall
-    // on a full pipe.
-    converter.setStandardOutputFile(QProcess::nullDevice());
-    converter.setStandardErrorFile(QProcess::nullDevice());
-    converter.setStandardInputFile(QProcess::nullDevice());
-    if (enhanced)
-        converter.start(tools.emf, {QStringLiteral("-i"), path, QStringLiteral("-o"), svg});
-    else
-        converter.start(tools.wmf, {QStringLiteral("-o"), svg, path});
-    bool converted = converter.waitForStarted(tools.timeoutMs);
-    if (converted && !converter.waitForFinished(tools.timeoutMs)) {
-        converter.kill();
-        converter.waitForFinished(-1);
-        converted = false;
-    }
-    converted =
-        converted && converter.exitStatus() == QProcess::NormalExit && converter.exitCode() == 0;
-    return MetafilePictureFromSvg(path, converted, svg);
-}
-
 } // namespace
 
-LoadedPicture MetafilePictureFromSvg(const QString& path, bool converted, const QString& svgFile) {
+LoadedPicture MetafilePictureFromSvg(const QString& path, bool converted, const QString& svgFile,
+                                     qint64 maxSvgBytes) {
     const LoadedPicture failed =
         Failed(QStringLiteral("Cannot convert metafile %1").arg(Shown(path)));
     if (!converted) return failed;
-    QSvgRenderer renderer(svgFile);
+    // Only a plain file: opening a pipe left in its place would wait for a
+    // writer that never comes.
+    QFile file(svgFile);
+    if (!QFileInfo(svgFile).isFile() || !file.open(QIODevice::ReadOnly) ||
+        file.size() > maxSvgBytes)
+        return failed;
+    const QByteArray svg = file.readAll();
+    // The converters write plain SVG. Qt would inflate a compressed one to
+    // any size, past the limit that was just checked.
+    if (svg.size() > maxSvgBytes || svg.startsWith("\x1f\x8b")) return failed;
+    QSvgRenderer renderer(svg);
     const QSize size = renderer.defaultSize();
     if (!renderer.isValid() || size.isEmpty() ||
         qint64{size.width()} * size.height() > kMaxMetafilePixels)
@@ -110,7 +93,11 @@ LoadedPicture MetafilePictureFromSvg(const QString& path, bool converted, const 
     return {image, QString()};
 }
 
-LoadedPicture LoadPictureFile(const QString& path, const MetafileConverters& converters) {
+bool IsEnhancedMetafile(const QString& path) {
+    return QFileInfo(path).suffix().toLower() == QLatin1String("emf");
+}
+
+std::optional<LoadedPicture> ReadPictureFile(const QString& path) {
     const QString extension = QFileInfo(path).suffix();
     const QString kind = extension.toLower();
     const bool bitmap = kind == QLatin1String("bmp") || kind == QLatin1String("dib");
@@ -126,6 +113,5 @@ LoadedPicture LoadPictureFile(const QString& path, const MetafileConverters& con
     if (bitmap && !BmpRowsComplete(file)) return Failed(invalidBitmap);
     if (bitmap) return ReadRaster(file, "BMP", invalidBitmap);
     if (icon) return ReadRaster(file, "ICO", QStringLiteral("Icon image is not valid"));
-    file.close();
-    return ReadMetafile(path, kind == QLatin1String("emf"), converters);
+    return std::nullopt;
 }

@@ -34,7 +34,8 @@ struct Harness {
     std::vector<QString> openedUrls;
     std::uint32_t now = 1000; // the millisecond clock
     int splashMs = 1;         // the about window's time at start-up
-    QTemporaryDir folder;     // holds quarl.cfg
+    MetafileConverters metafiles;
+    QTemporaryDir folder; // holds quarl.cfg
     std::unique_ptr<QuarlApplication> app;
     TForm1* form1 = nullptr;
     TForm2* form2 = nullptr;
@@ -62,6 +63,7 @@ struct Harness {
         };
         p.openUrl = [this](const QUrl& url) { openedUrls.push_back(url.toString()); };
         p.splashIntervalMs = splashMs;
+        p.metafiles = metafiles;
         return p;
     }
 

@@ -1,13 +1,17 @@
 // Snapshots and the viewer through the main window's buttons, with the file
 // dialogs answered by the test.
 #include "Harness.h"
+#include "StandInConverter.h"
 #include "app/EditForm.h"
 #include "display/Bmp.h"
 #include "display/ImageView.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -21,7 +25,8 @@ struct Snapshots : Harness {
     QString images() const { return QDir(folder.path()).filePath(QStringLiteral("Images")); }
     QString inImages(const char* name) const { return QDir(images()).filePath(name); }
 
-    Snapshots() {
+    explicit Snapshots(const MetafileConverters& converters = {}) {
+        metafiles = converters;
         start();
         blocks(3);
         form1->Onbutton->click();
@@ -198,6 +203,60 @@ TEST(Viewer, OpensAtThePicturesSizeAndKeepsItsSizeForTheNext) {
     EXPECT_EQ(h.toolkitBoxes, std::vector<std::string>{"Unknown picture file extension (.txt)"});
     EXPECT_FALSE(viewer->isVisible());
     EXPECT_EQ(viewer->Picture().size(), QSize(40, 30));
+}
+
+// The window runs on while a metafile converts for 8 s: the event loop never
+// pauses for 50 ms and the settings dialog opens; then the picture shows. A newer open drops a
+// conversion under way, and the close drops the last one, each with its converter killed and
+// nothing said.
+TEST(Viewer, TheWindowRunsOnWhileAMetafileConverts) {
+    QTemporaryDir tools;
+    const QString svg = writeFile(tools.filePath("drawing.svg"),
+                                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"60\" "
+                                  "height=\"30\"><rect width=\"50\" height=\"20\"/></svg>");
+    MetafileConverters converters;
+    converters.emf = writeConverter(tools.filePath("convert.sh"),
+                                    "case $2 in *slow*) sleep 8 ;; *hang*) echo $$ >$2.pid; exec "
+                                    "sleep 60 ;; esac; cp " +
+                                        svg.toUtf8() + " $out");
+    Snapshots h(converters);
+    TEditForm* viewer = h.form1->EditForm;
+    h.form1->Onbutton->click(); // drawing again
+    QDir().mkpath(h.images());
+    for (const char* name : {"hang.emf", "slow.emf", "hang2.emf"})
+        writeFile(h.inImages(name), "read by the stand-in only");
+    h.click(h.form1->OpenButton, h.inImages("hang.emf"));
+    ASSERT_TRUE(runUntil([&] { return QFile::exists(h.inImages("hang.emf.pid")); }));
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, longestPause = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longestPause = std::max(longestPause, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    tick.start(5);
+    bool settingsWhileConverting = false;
+    QTimer::singleShot(1000, [&] {
+        h.form1->SpeedButton3->click();
+        settingsWhileConverting = h.form2->isVisible() && !viewer->isVisible();
+    });
+    h.click(h.form1->OpenButton, h.inImages("slow.emf"));
+    EXPECT_TRUE(runUntil([&] { return ended(h.inImages("hang.emf.pid")); }));
+    EXPECT_TRUE(runUntil([&] { return viewer->isVisible(); }, 20000));
+    EXPECT_GE(clock.elapsed(), 8000);
+    EXPECT_LT(longestPause, 50);
+    EXPECT_TRUE(settingsWhileConverting);
+    EXPECT_EQ(viewer->Picture().size(), QSize(60, 30));
+
+    h.click(h.form1->OpenButton, h.inImages("hang2.emf"));
+    ASSERT_TRUE(runUntil([&] { return QFile::exists(h.inImages("hang2.emf.pid")); }));
+    h.form1->CloseWindow();
+    EXPECT_TRUE(runUntil([&] { return ended(h.inImages("hang2.emf.pid")); }));
+    h.pump();
+    EXPECT_TRUE(h.toolkitBoxes.empty());
 }
 
 } // namespace
