@@ -46,7 +46,10 @@ PulseWaveIn::PulseWaveIn(QObject* parent)
     connect(watchdog_, &QTimer::timeout, this, &PulseWaveIn::checkOpening);
 }
 
-PulseWaveIn::~PulseWaveIn() = default;
+PulseWaveIn::~PulseWaveIn() {
+    // The notifier goes before the eventfd it watches (the capture's).
+    delete wake_;
+}
 
 void PulseWaveIn::onWake() {
     capture_->ring().clearWake();
