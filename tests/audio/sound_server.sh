@@ -41,15 +41,19 @@ dominant() {
     shares "1000 1125 2000 3000" | sort -k2 -n | tail -n 1 | cut -d' ' -f1
 }
 
-# The processes whose environment names DIR (every service and tone gets its XDG_RUNTIME_DIR
-# there). grep runs with an empty environment and nothing else is started, so that the search
-# does not find itself.
-processes_of() {
+# The processes whose environment holds VAR=VALUE. grep runs with an empty environment and
+# nothing else is started, so that the search does not find itself.
+processes_with() {
     local file
-    for file in $(env -i /bin/grep -lsF "XDG_RUNTIME_DIR=$1/xdg" /proc/[0-9]*/environ); do
+    for file in $(env -i /bin/grep -lsF "$1" /proc/[0-9]*/environ); do
         file=${file#/proc/}
         echo "${file%%/*}"
     done
+}
+
+# Every process of a server started in DIR (and each of its tones) has its runtime folder there.
+processes_of() {
+    processes_with "XDG_RUNTIME_DIR=$1/xdg"
 }
 
 server=${QUARL_SOUND_SERVER:-pulseaudio}
@@ -94,15 +98,49 @@ bash "$scripts/sound.sh" remove second || fail "remove second"
 bash "$scripts/sound.sh" remove tonesrc || fail "remove tonesrc"
 pactl list short sources | grep -qw tonesrc && fail "tonesrc is still listed after remove"
 
+# Requests that would reach outside the server's folder or make nonsense are refused.
+touch "$state/keep"
+for request in "remove ../keep" "remove ." "tone-sink a/b 1000" "tone-sink bad 0" \
+    "tone-input bad 24000" "tone-input bad 1e3" "tone second 1000 no_such_sink"; do
+    # shellcheck disable=SC2086 # the request's words are the arguments
+    bash "$scripts/sound.sh" $request 2>/dev/null && fail "sound.sh $request was accepted"
+done
+[[ -f "$state/keep" ]] || fail "a refused request removed a file outside its tones"
+QUARL_SOUND_SERVER=jack bash "$scripts/sound.sh" start "$state/jack" 2>/dev/null &&
+    fail "an unknown QUARL_SOUND_SERVER was accepted"
+
+# The stop after a test killed the pulse server still stops the rest and every tone.
 pid=$(bash "$scripts/sound.sh" server-pid)
 case $(cat "/proc/$pid/comm" 2>/dev/null) in
-pulseaudio | pipewire-pulse) ;;
+pulseaudio | pipewire-pulse) kill -KILL "$pid" ;;
 *) fail "server-pid gave $pid, not the pulse server" ;;
 esac
-
 bash "$scripts/sound.sh" stop "$state"
 left=$(processes_of "$state")
 [[ -z $left ]] || fail "processes left after stop: $left"
+
+# The wrappers that the tests run in: the server that QUARL_SOUND_SERVER names, the pulse
+# server's PID for the tests that signal it, and nothing left once the command has ended.
+case $server in
+pipewire) wanted="PulseAudio (on PipeWire *)" ;;
+*) wanted=pulseaudio ;;
+esac
+seen=$(bash "$scripts/with-services.sh" bash -c \
+    'echo "$QUARL_SERVICES_DIR"; pactl info | sed -n "s/^Server Name: //p"; echo "${DISPLAY:-none}"' |
+    tail -n 3)
+{ read -r dir && read -r name && read -r display; } <<<"$seen"
+# shellcheck disable=SC2053 # wanted is a pattern
+[[ $name == $wanted ]] || fail "with-services.sh ran on '$name', not $server"
+[[ $display == :* ]] || fail "with-services.sh gave no display"
+left=$(processes_with "QUARL_SERVICES_DIR=$dir")
+[[ -n $dir && -z $left ]] || fail "processes left after with-services.sh: $left"
+seen=$(bash "$(dirname "$0")/with_private_pulse.sh" bash -c \
+    'echo "$QUARL_SOUND_DIR"; cat "/proc/$QUARL_TEST_PULSE_PID/comm"')
+{ read -r dir && read -r name; } <<<"$seen"
+[[ $name == pulseaudio || $name == pipewire-pulse ]] ||
+    fail "QUARL_TEST_PULSE_PID named '$name', not the pulse server"
+left=$(processes_of "$dir")
+[[ -n $dir && -z $left ]] || fail "processes left after with_private_pulse.sh: $left"
 
 # A PipeWire start that fails half way (here pipewire-pulse ends at once) stops what it
 # started before.
