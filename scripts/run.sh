@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Quarl and starts it.
-# With no sound server around (no card, a bare machine), it starts a private PulseAudio (or
-# PipeWire, with QUARL_SOUND_SERVER=pipewire) whose default input plays a 1000 Hz tone for the
-# time the program runs.
+# With no sound server around (no card, a bare machine), it starts a private PulseAudio whose
+# default input plays a 1000 Hz tone for the time the program runs.
 # With no display either (neither DISPLAY nor WAYLAND_DISPLAY set: a server without a desktop),
 # it also starts a private Xvfb, runs Quarl there for a few seconds, saves a screenshot of its
 # window as quarl-screenshot.png in the build folder, closes the window and says where the
@@ -24,16 +23,15 @@ show_s=4            # long enough for the spectrum of the tone to be drawn
 state_dir=$(mktemp -d)
 cleanup() {
     bash scripts/xvfb.sh stop "$state_dir" || true
-    bash scripts/sound.sh stop "$state_dir" || true
+    bash scripts/pulse.sh stop "$state_dir" || true
     rm -rf "$state_dir"
 }
 trap cleanup EXIT
 
 start_private_pulse() {
-    echo "run.sh: no sound server answers; starting a private ${QUARL_SOUND_SERVER:-pulseaudio}" \
-        "with a 1000 Hz test tone"
-    bash scripts/sound.sh start "$state_dir"
-    . "$state_dir/sound.env"
+    echo "run.sh: no sound server answers; starting a private PulseAudio with a 1000 Hz test tone"
+    bash scripts/pulse.sh start "$state_dir"
+    . "$state_dir/pulse.env"
 }
 
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
