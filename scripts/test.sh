@@ -4,7 +4,7 @@
 # started here whatever else is running and stopped again whatever the outcome, and checks the
 # Debian package (scripts/check-package.sh) on the same display and sound server. Then the
 # audio and e2e labels once more on a private PipeWire with the same tone (the sound server of
-# Debian 12's desktops; about 1.5 minutes more). Then the whole suite once more built with
+# Debian 12's desktops; about 2 minutes more). Then the whole suite once more built with
 # AddressSanitizer and UndefinedBehaviorSanitizer (scripts/sanitize.sh), and every fuzz target
 # for QUARL_FUZZ_SECONDS (default 30; 0 skips them) so that the harnesses keep working. The
 # exit status is 0 only when all of them pass. QUARL_BUILD_DIR chooses the main build
