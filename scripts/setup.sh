@@ -11,10 +11,12 @@ QUARL_PACKAGES=(
     emf2svg libwmf-bin fonts-urw-base35
     libgtest-dev libbenchmark-dev libfftw3-dev
     pulseaudio pulseaudio-utils
+    # the private PipeWire of the tests (scripts/pipewire.sh); dbus-daemon for its session bus
+    pipewire pipewire-pulse wireplumber dbus-daemon
     xvfb xauth x11-utils xdotool imagemagick libx11-dev fonts-dejavu-core
     # running as a Wayland client, and the headless compositor of its end-to-end test
     qt6-wayland weston
-    clang-format sox
+    clang-format sox  # sox also makes the test tones (scripts/tone-lib.sh)
     # the locales the tests run the read-out under (decimal commas)
     locales
     # the Debian package: building it (dpkg-shlibdeps needs dpkg-dev and file) and checking it

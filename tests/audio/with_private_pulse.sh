@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Runs a command under a PulseAudio daemon of its own (for a test that kills
-# its server), and stops that daemon by PID afterwards, whatever happened.
+# Runs a command under a pulse server of its own (for a test that stops or kills its server):
+# PulseAudio or PipeWire as QUARL_SOUND_SERVER says (scripts/sound.sh), stopped by its PIDs
+# afterwards, whatever happened. QUARL_TEST_PULSE_PID is the process that the command's
+# libpulse clients talk to: the PulseAudio daemon, or PipeWire's pipewire-pulse.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
+sound=$(cd "$(dirname "$0")/../../scripts" && pwd)/sound.sh
 state=$(mktemp -d)
-trap 'bash "$here/../../scripts/pulse.sh" stop "$state" >/dev/null 2>&1 || true; rm -rf "$state"' EXIT
-bash "$here/../../scripts/pulse.sh" start "$state" >/dev/null
-. "$state/pulse.env"
-export QUARL_TEST_PULSE_PID=$(<"$state/pulse.pid")
+trap 'bash "$sound" stop "$state" >/dev/null 2>&1 || true; rm -rf "$state"' EXIT
+bash "$sound" start "$state" >/dev/null
+. "$state/sound.env"
+QUARL_TEST_PULSE_PID=$(bash "$sound" server-pid)
+export QUARL_TEST_PULSE_PID
 "$@"
