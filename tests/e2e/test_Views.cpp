@@ -3,6 +3,7 @@
 // period is 8 samples.
 #include "display/ImageView.h"
 #include "support/LiveProgram.h"
+#include "support/SoundServer.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -157,17 +158,10 @@ TEST_F(Live, SonagraphIsDarkestOnTheTonesColumnInFlowAndSweep) {
     EXPECT_TRUE(prog.boxes.empty());
 }
 
-// Runs under a PulseAudio of its own (see CMakeLists.txt): a second tone is
+// Runs under a sound server of its own (see CMakeLists.txt): a second tone is
 // added to its test sink, as an FSK signal's second frequency.
 TEST_F(Live, TrackingFollowsTheTones) {
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"),
-                {QStringLiteral("load-module"), QStringLiteral("module-sine"),
-                 QStringLiteral("sink=quarl_tone"), QStringLiteral("frequency=1125")});
-    ASSERT_TRUE(pactl.waitForFinished(5000) && pactl.exitCode() == 0)
-        << pactl.readAllStandardError().toStdString();
-    const QString module = QString::fromLatin1(pactl.readAllStandardOutput()).trimmed();
-
+    ASSERT_TRUE(Sound({"tone", "second", "1125", "quarl_tone"}));
     LiveProgram prog;
     TForm1& f = prog.form();
     QTest::mouseClick(f.fskbutton, Qt::LeftButton);
@@ -178,8 +172,7 @@ TEST_F(Live, TrackingFollowsTheTones) {
     EXPECT_EQ(f.Panel5->text(), "125");
     f.grab().save(QStringLiteral("e2e_fsk.png"));
 
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("unload-module"), module});
-    ASSERT_TRUE(pactl.waitForFinished(5000) && pactl.exitCode() == 0);
+    ASSERT_TRUE(Sound({"remove", "second"}));
     QTest::mouseClick(f.cwbutton, Qt::LeftButton);
     EXPECT_FALSE(f.fskbutton->isChecked());
     EXPECT_EQ(f.TrackMode, kTrackCw);
