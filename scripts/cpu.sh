@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # CPU of the whole program, Quarl plus the X server that draws it, in every view at 8000 and
-# 48000 samples/s with a redraw per block, on a private PulseAudio and Xvfb. Each run measures
-# a window of SECONDS (default 30) after a few seconds of settling, from the user and system
-# times in /proc/PID/stat, and prints one line: view, rate, app %, X %, total % of one core.
+# 48000 samples/s with a redraw per block, on a private sound server (QUARL_SOUND_SERVER) and
+# Xvfb. Each run measures a window of SECONDS (default 30) after a few seconds of settling, from
+# the user and system times in /proc/PID/stat, and prints one line: view, rate, app %, X %,
+# total % of one core, and the sound server's own % (all its processes, the test tone aside).
 #
 #   bash scripts/cpu.sh [SECONDS]
 #
@@ -22,6 +23,12 @@ build=${QUARL_BUILD_DIR:-build}
 . scripts/program-lib.sh
 
 xvfb_pid=$(<"$QUARL_SERVICES_DIR/xvfb.pid")
+server_pids=$(bash scripts/sound.sh server-pids | awk '{print $1}')
+server_ticks() {
+    local pid sum=0
+    for pid in $server_pids; do sum=$((sum + $(proc_cpu_ticks "$pid"))); done
+    echo "$sum"
+}
 hz=$(getconf CLK_TCK)
 work=$(mktemp -d)
 trap 'kill -KILL "${QUARL_PID:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -31,7 +38,7 @@ trap 'kill -KILL "${QUARL_PID:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 percent() { LC_ALL=C awk -v t="$1" -v hz="$hz" -v s="$seconds" 'BEGIN {printf "%.2f", 100 * t / hz / s}'; }
 
 rounds=${QUARL_CPU_ROUNDS:-1}
-printf '%-10s %6s %7s %7s %8s\n' view rate 'app %' 'X %' 'total %'
+printf '%-10s %6s %7s %7s %8s %9s\n' view rate 'app %' 'X %' 'total %' 'server %'
 for ((round = 0; round < rounds; round++)); do
     for rate in ${QUARL_CPU_RATES:-8000 48000}; do
         for view in ${QUARL_CPU_VIEWS:-spectrum waveform sweep flow}; do
@@ -45,18 +52,21 @@ for ((round = 0; round < rounds; round++)); do
             sleep "$settle_s"
             app0=$(proc_cpu_ticks "$QUARL_PID")
             x0=$(proc_cpu_ticks "$xvfb_pid")
+            s0=$(server_ticks)
             sleep "$seconds"
             app=$(($(proc_cpu_ticks "$QUARL_PID") - app0))
             x=$(($(proc_cpu_ticks "$xvfb_pid") - x0))
+            server=$(($(server_ticks) - s0))
             quarl_stop >/dev/null
             name=$([[ $code == 3000 ]] && echo "sona-$view" || echo "$view")
-            printf '%-10s %6s %7s %7s %8s\n' "$name" "$rate" "$(percent "$app")" "$(percent "$x")" \
-                "$(percent $((app + x)))" | tee -a "$work/lines"
+            printf '%-10s %6s %7s %7s %8s %9s\n' "$name" "$rate" "$(percent "$app")" \
+                "$(percent "$x")" "$(percent $((app + x)))" "$(percent "$server")" |
+                tee -a "$work/lines"
         done
     done
 done
 if ((rounds > 1)); then
-    echo "over $rounds rounds: median app %, X %, and the least, median and most total %:"
+    echo "over $rounds rounds: median app %, X %, the least, median and most total %, median server %:"
     LC_ALL=C sort -k1,1 -k2,2n -s "$work/lines" | LC_ALL=C awk '
         function sorted(list, a,   n, i, j, t) {
             n = split(list, a, " ")
@@ -72,9 +82,9 @@ if ((rounds > 1)); then
         function flush(   a, n) {
             if (!n_) return
             n = sorted(tot, a)
-            printf "%-10s %6s %7.2f %7.2f   %.2f / %.2f / %.2f\n", key1, key2, median(app), median(x), a[1], median(tot), a[n]
+            printf "%-10s %6s %7.2f %7.2f   %.2f / %.2f / %.2f %9.2f\n", key1, key2, median(app), median(x), a[1], median(tot), a[n], median(srv)
         }
-        $1 != key1 || $2 != key2 { flush(); key1 = $1; key2 = $2; n_ = 0; app = x = tot = "" }
-        { n_++; app = app " " $3; x = x " " $4; tot = tot " " $5 }
+        $1 != key1 || $2 != key2 { flush(); key1 = $1; key2 = $2; n_ = 0; app = x = tot = srv = "" }
+        { n_++; app = app " " $3; x = x " " $4; tot = tot " " $5; srv = srv " " $6 }
         END { flush() }'
 fi

@@ -20,7 +20,9 @@ required=$(awk -v RS= '/\nPriority: required|\nEssential: yes/' "$work/available
 apt-get -s -o Dir::State::status="$work/empty" install --no-install-recommends $required 2>/dev/null |
     awk '/^Inst / {print $2}' | sort -u >"$work/base"
 while read -r package; do
-    apt-cache show --no-all-versions "$package" | awk -v RS= 'NR == 1' | sed '/^Description/,$d'
+    # The stanza without its description (continuation lines begin with a blank).
+    apt-cache show --no-all-versions "$package" | awk -v RS= 'NR == 1' |
+        awk '/^Description/ {skip = 1; next} /^ / && skip {next} {skip = 0; print}'
     printf 'Status: install ok installed\n\n'
 done <"$work/base" >"$work/status"
 
