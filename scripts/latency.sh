@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Tone-to-trace latency, as a user tuning a signal sees it: in the spectrum view, a 1500 Hz tone
-# is switched on in a private PulseAudio and the window's pixels are read every 2 ms until the
+# is switched on (unmuted) in the private sound server (QUARL_SOUND_SERVER: PulseAudio or
+# PipeWire) and the window's pixels are read every 2 ms until the
 # trace peaks at the tone's column (tests/tools/quarl_xlatency). Repeated ROUNDS times (default
 # 11) per sample rate; prints each rate's median, fastest and slowest, and the block length
 # for comparison.
@@ -23,9 +24,23 @@ tone_hz=1500
 work=$(mktemp -d)
 trap 'kill -KILL "${QUARL_PID:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
+# The indexes of the streams that play into the tone sink, or of the one named $1 among them.
+tone_streams() {
+    local sink
+    sink=$(pactl list short sinks | awk '$2 == "quarl_tone" {print $1}')
+    pactl list sink-inputs | awk -v sink="$sink" -v want="${1:-}" '
+        /^Sink Input #/ { i = substr($3, 2); on = 0 }
+        /^[ \t]*Sink: / { on = $2 == sink }
+        /^[ \t]*media\.name = / { n = $3; gsub(/"/, "", n); if (on && (want == "" || n == want)) print i }'
+}
+
 # The private server's standing 1000 Hz tone would spread into the measured column at the
-# higher rates (a 512-point transform without a window leaks far): take it away first.
-pactl unload-module module-sine
+# higher rates (a 512-point transform without a window leaks far): mute it. The probe tone
+# plays from here on, muted; unmuting it is the switch that is timed, the same on both servers.
+for stream in $(tone_streams); do pactl set-sink-input-mute "$stream" 1; done
+bash scripts/sound.sh tone probe "$tone_hz" quarl_tone
+probe=$(tone_streams quarl-tone-probe)
+pactl set-sink-input-mute "$probe" 1
 
 printf '%6s %9s %9s %9s %9s\n' rate 'median ms' 'min ms' 'max ms' 'block ms'
 for rate in "${rates[@]}"; do
@@ -42,10 +57,10 @@ for rate in "${rates[@]}"; do
     : >"$work/times"
     for ((i = 0; i < rounds; i++)); do
         if ms=$("$build/tests/tools/quarl_xlatency" "$QUARL_WINDOW" "$column" 1 "$bottom" 2000 -- \
-            sh -c "pactl load-module module-sine sink=quarl_tone frequency=$tone_hz >'$work/module'"); then
+            pactl set-sink-input-mute "$probe" 0); then
             echo "$ms" >>"$work/times"
         fi
-        pactl unload-module "$(<"$work/module")" 2>/dev/null || true
+        pactl set-sink-input-mute "$probe" 1
         sleep 1
     done
     quarl_stop >/dev/null || true
