@@ -13,7 +13,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,9 +21,6 @@ struct Harness {
     wavein::SimWaveIn device;
     // Texts of the device error boxes, in order ("Error" caption checked).
     std::vector<std::string> boxes;
-    // Runs after a device error box is recorded, where the real box would
-    // wait for the operator (a test may show a modal window there).
-    std::function<void()> whileBoxShows;
     std::vector<int> sleeps;
     // Texts of the toolkit's error boxes (snapshots, viewer), in order.
     std::vector<std::string> toolkitBoxes;
@@ -32,10 +28,10 @@ struct Harness {
     std::vector<FileDialogRequest> dialogs;
     std::deque<QString> answers;
     std::vector<QString> openedUrls;
+    MetafileConverters metafiles;
     std::uint32_t now = 1000; // the millisecond clock
     int splashMs = 1;         // the about window's time at start-up
-    MetafileConverters metafiles;
-    QTemporaryDir folder; // holds quarl.cfg
+    QTemporaryDir folder;     // holds quarl.cfg
     std::unique_ptr<QuarlApplication> app;
     TForm1* form1 = nullptr;
     TForm2* form2 = nullptr;
@@ -47,7 +43,6 @@ struct Harness {
             boxes.push_back(caption == QLatin1String("Error")
                                 ? text.toStdString()
                                 : "wrong caption: " + caption.toStdString());
-            if (whileBoxShows) whileBoxShows();
         };
         p.clockMs = [this] { return now; };
         p.sleepMs = [this](int ms) { sleeps.push_back(ms); };

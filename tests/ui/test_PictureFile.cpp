@@ -1,14 +1,13 @@
 // The viewer's loader on a small corpus of valid and broken pictures made
 // here: every broken one fails with its text, none takes the program down.
-#include "StandInConverter.h"
 #include "app/PictureLoader.h"
 #include "display/Bmp.h"
 
 #include <QBuffer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtCore/qtestsupport_core.h>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <optional>
@@ -69,14 +68,13 @@ QString write(const QTemporaryDir& dir, const char* name, const Bytes& bytes) {
 }
 
 // Loads `path` as the viewer does and waits for the outcome.
-LoadedPicture loadAndWait(const QString& path, const MetafileConverters& tools) {
+LoadedPicture LoadPictureFile(const QString& path, const MetafileConverters& tools) {
     PictureLoader loader(tools);
     std::optional<LoadedPicture> outcome;
     QObject::connect(&loader, &PictureLoader::Loaded,
                      [&](const QString&, const LoadedPicture& picture) { outcome = picture; });
     loader.Load(path);
-    runUntil([&] { return outcome.has_value(); }, 20000);
-    return outcome.value_or(LoadedPicture{QImage(), QStringLiteral("no outcome")});
+    return QTest::qWaitFor([&] { return outcome.has_value(); }, 20000) ? *outcome : LoadedPicture{};
 }
 
 TEST(PictureLoader, CorpusOfValidAndBrokenFiles) {
@@ -109,65 +107,47 @@ TEST(PictureLoader, CorpusOfValidAndBrokenFiles) {
     QTemporaryDir dir;
     for (const Case& c : cases) {
         const QString path = write(dir, c.name, c.bytes);
-        const LoadedPicture loaded = loadAndWait(path, MetafileConverters{});
+        const LoadedPicture loaded = LoadPictureFile(path, MetafileConverters{});
         QString error = QString::fromLatin1(c.error);
         if (error.contains(QLatin1String("%1"))) error = error.arg(path);
         EXPECT_EQ(loaded.error, error) << c.name;
         EXPECT_EQ(loaded.image.size(), c.size.isValid() ? c.size : QSize(0, 0)) << c.name;
     }
     const QString gone = dir.filePath(QStringLiteral("gone.bmp"));
-    EXPECT_EQ(loadAndWait(gone, {}).error, QStringLiteral("Cannot open file %1").arg(gone));
+    EXPECT_EQ(LoadPictureFile(gone, {}).error, QStringLiteral("Cannot open file %1").arg(gone));
 }
 
-// An SVG of 60 x 30 pixels padded with a comment to exactly `bytes` bytes.
-Bytes svgOfSize(qsizetype bytes) {
-    Bytes svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"60\" height=\"30\">"
-                "<rect x=\"5\" y=\"5\" width=\"50\" height=\"20\" fill=\"red\"/></svg>\n";
-    return svg + "<!--" + Bytes(bytes - svg.size() - 8, 'x') + "-->\n";
-}
-
-TEST(PictureLoader, StandInConvertersThatHangFailLieOrWriteTooMuch) {
+TEST(PictureLoader, AConverterThatNeverFinishesIsStoppedInTime) {
     QTemporaryDir dir;
-    constexpr qint64 kLimit = 4096;
-    constexpr int kTimeoutMs = 2000;
-    write(dir, "limit.svg", svgOfSize(kLimit));
-    write(dir, "over.svg", svgOfSize(kLimit + 1));
+    MetafileConverters tools;
+    // Its child is killed with it, or it would write `alive` after a second.
+    tools.emf = write(dir, "hang.sh", "#!/bin/sh\n(sleep 1; echo >$0.alive) & exec sleep 30\n");
+    QFile::setPermissions(tools.emf, QFile::ReadOwner | QFile::ExeOwner);
+    tools.timeoutMs = 300;
+    const QString path = write(dir, "slow.emf", emf());
+    const QString error = QStringLiteral("Cannot convert metafile %1").arg(path);
+    EXPECT_EQ(LoadPictureFile(path, tools).error, error);
+    tools.emf = dir.filePath(QStringLiteral("no-such-converter"));
+    EXPECT_EQ(LoadPictureFile(path, tools).error, error);
+    QTest::qWait(1500);
+    EXPECT_FALSE(QFile::exists(dir.filePath("hang.sh.alive")));
+}
+
+// A stand-in that writes its SVG only when the user's locale has not reached
+// it: the picture, and nothing once the SVG is a byte over the limit.
+TEST(PictureLoader, ConvertersRunInTheCLocaleAndOutputOverTheLimitIsRefused) {
+    QTemporaryDir dir;
+    const Bytes svg = "<svg xmlns='http://www.w3.org/2000/svg' width='60' height='30'/>";
+    MetafileConverters tools;
+    tools.emf = write(dir, "c.sh", "#!/bin/sh\n[ $LC_ALL = C ] && printf %s \"" + svg + "\" >$4");
+    tools.maxSvgBytes = svg.size();
+    QFile::setPermissions(tools.emf, QFile::ReadOwner | QFile::ExeOwner);
     const QString path = write(dir, "drawing.emf", emf());
-    const QByteArray in = "cd " + dir.path().toUtf8() + "; ";
-    const struct {
-        const char* name;
-        QByteArray body; // empty: no such converter
-        bool loads;      // at 60 x 30, or "Cannot convert metafile"
-    } cases[] = {
-        {"at-the-limit", in + "cp limit.svg $out", true},
-        {"over-the-limit", in + "cp over.svg $out", false},
-        // Writing on past the limit: stopped at once, not when its time is up.
-        {"runaway", in + "cp limit.svg $out; exec cat /dev/zero >>$out", false},
-        {"compressed", in + "gzip -c limit.svg >$out", false},
-        {"reports-failure", in + "cp limit.svg $out; exit 1", false},
-        {"missing", "", false},
-        // The user's locale does not reach the converter.
-        {"locale", in + "[ $LC_ALL = C ] && [ -z \"${LANG+set}\" ] && cp limit.svg $out", true},
-        // Past its time, with a child of its own: both are killed.
-        {"hangs", in + "sleep 60 & echo $! >pid; wait", false},
-    };
-    qputenv("LANG", "de_DE.UTF-8");
     qputenv("LC_ALL", "de_DE.UTF-8");
-    for (const auto& c : cases) {
-        MetafileConverters tools{dir.filePath(c.name), {}, kTimeoutMs, kLimit};
-        if (!c.body.isEmpty()) writeConverter(tools.emf, c.body);
-        QElapsedTimer clock;
-        clock.start();
-        const LoadedPicture loaded = loadAndWait(path, tools);
-        EXPECT_EQ(loaded.error, c.loads ? QString() : "Cannot convert metafile " + path) << c.name;
-        EXPECT_EQ(loaded.image.size(), c.loads ? QSize(60, 30) : QSize(0, 0)) << c.name;
-        // Only the one that hangs waits for its limit (a coarse timer may end
-        // it up to 5 % early).
-        EXPECT_EQ(clock.elapsed() >= kTimeoutMs * 9 / 10, c.name == std::string("hangs")) << c.name;
-    }
-    qunsetenv("LANG");
+    EXPECT_EQ(LoadPictureFile(path, tools).image.size(), QSize(60, 30));
+    tools.maxSvgBytes = svg.size() - 1;
+    EXPECT_EQ(LoadPictureFile(path, tools).error, "Cannot convert metafile " + path);
     qunsetenv("LC_ALL");
-    EXPECT_TRUE(runUntil([&] { return ended(dir.filePath("pid")); }));
 }
 
 } // namespace
