@@ -1,15 +1,15 @@
 // How much sound the sound server hands over at a time.
 //
 // The fragment sets both the delay and the cost of the road from the sound
-// server to the window. PulseAudio runs its source about one fragment ahead
-// of what it hands out, and Qt's source looks for new data once per fragment,
-// so a sound reaches the window one to two fragments after it was made: a
-// whole block per fragment (64 ms at 8000 samples/s) would add more than a
-// block. Every fragment, on the other hand, wakes the sound thread and
-// PulseAudio's client thread, and the window once for all the blocks it
-// completes, so fragments much shorter than needed only burn CPU: at the high
-// rates one fragment carries two blocks. Fragments and blocks divide each
-// other exactly, so a block is complete the moment its last byte arrives.
+// server to the window. The record stream asks the server to run its source
+// at about one fragment's latency and to hand over a fragment at a time, so a
+// sound reaches the window about a fragment after the block it ends was
+// complete: a whole block per fragment (64 ms at 8000 samples/s) would add
+// more than a block. Every fragment, on the other hand, wakes the client
+// library's thread (the window only for a completed block), so fragments much
+// shorter than needed only burn CPU: at the high rates one fragment carries
+// two blocks. Fragments and blocks divide each other exactly, so a block is
+// complete the moment its last byte arrives.
 #pragma once
 
 #include <cstdint>
