@@ -94,7 +94,10 @@ bash "$scripts/sound.sh" tone second 1125 quarl_tone || fail "tone second"
 mixed=$(record 4000 quarl_input | shares "1000 1125" | awk '$2 >= 0.3 { n++ } END { print n + 0 }')
 [[ $mixed == 2 ]] || fail "quarl_input does not carry both 1000 and 1125 Hz"
 bash "$scripts/sound.sh" remove second || fail "remove second"
-[[ $(record 4000 quarl_input | shares 1125 | cut -d' ' -f2) == 0.00 ]] || fail "1125 Hz stayed after remove"
+# The first half second may still hold sound from before the remove: PipeWire's
+# remapped quarl_input, a loopback underneath, keeps some in its buffer.
+[[ $(record 8000 quarl_input | tail -c 8000 | shares 1125 | cut -d' ' -f2) == 0.00 ]] ||
+    fail "1125 Hz stayed after remove"
 bash "$scripts/sound.sh" remove tonesrc || fail "remove tonesrc"
 pactl list short sources | grep -qw tonesrc && fail "tonesrc is still listed after remove"
 
