@@ -14,8 +14,11 @@
 
 #include <cstdint>
 
-// The longest a fragment may last.
-inline constexpr std::uint32_t kMaxFragmentMs = 32;
+// The longest a fragment may last. A sound can reach the window up to a block
+// and a fragment after it began (the block it starts in must be complete, and
+// then its last fragment be handed over), and the user should see it within a
+// block and 30 ms: 25 ms leaves the server and the paint some room.
+inline constexpr std::uint32_t kMaxFragmentMs = 25;
 // The shortest fragment, whatever the rate: 32 samples.
 inline constexpr std::uint32_t kMinFragmentBytes = 64;
 // The longest fragment, whatever the rate: two blocks.
@@ -23,6 +26,6 @@ inline constexpr std::uint32_t kMaxFragmentBytes = 2048;
 
 // Bytes per fragment for mono 16-bit sound at `rate` samples/s: the largest of
 // 2048, 1024, 512, ... (down to kMinFragmentBytes) that lasts at most
-// kMaxFragmentMs. 8000: 512 (32 ms); 11025: 512 (23 ms); 22050: 1024 (23 ms);
+// kMaxFragmentMs. 8000: 256 (16 ms); 11025: 512 (23 ms); 22050: 1024 (23 ms);
 // 44100 and 48000: 2048 (23 and 21 ms).
 std::uint32_t SourceFragmentBytes(std::uint32_t rate);
