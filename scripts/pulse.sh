@@ -29,6 +29,9 @@ client() {
     env -u PULSE_SINK -u PULSE_SOURCE XDG_RUNTIME_DIR="$xdg_dir" PULSE_SERVER="$server" \
         PULSE_CLIENTCONFIG="$state_dir/client.conf" "$@"
 }
+answers() {
+    client pactl info >/dev/null 2>&1
+}
 
 
 [[ $# -eq 2 ]] || usage
@@ -83,22 +86,19 @@ env -u PULSE_SERVER -u DBUS_SESSION_BUS_ADDRESS -u DISPLAY -u WAYLAND_DISPLAY \
 pid=$!
 echo "$pid" >"$pid_file"
 
-deadline=$((SECONDS + start_timeout_s))
-until client pactl info >/dev/null 2>&1; do
-    if ! alive "$pid"; then
-        echo "pulse.sh: the PulseAudio daemon exited during start-up; its log ($log_file):" >&2
-        tail -n 20 "$log_file" >&2
-        rm -f "$pid_file"
-        exit 1
-    fi
-    if ((SECONDS >= deadline)); then
-        echo "pulse.sh: PulseAudio did not answer within ${start_timeout_s} s; its log ($log_file):" >&2
-        tail -n 20 "$log_file" >&2
-        stop_service
-        exit 1
-    fi
-    sleep 0.1
-done
+ready=0
+await_ready "$pid" "$start_timeout_s" answers || ready=$?
+if ((ready == 1)); then
+    echo "pulse.sh: the PulseAudio daemon exited during start-up; its log ($log_file):" >&2
+    tail -n 20 "$log_file" >&2
+    rm -f "$pid_file"
+    exit 1
+elif ((ready == 2)); then
+    echo "pulse.sh: PulseAudio did not answer within ${start_timeout_s} s; its log ($log_file):" >&2
+    tail -n 20 "$log_file" >&2
+    stop_service
+    exit 1
+fi
 
 # A line of the set-up that fails (a module missing or refusing its arguments) is only logged:
 # the daemon runs on without it, and the tests would fail later and obscurely.

@@ -1,4 +1,5 @@
-# Shared by pulse.sh and xvfb.sh: a service kept by its PID in a file.
+# Shared by the service scripts (pulse.sh, pipewire.sh, xvfb.sh, weston.sh): a service kept by
+# its PID in a file.
 # The caller sets pid_file, service_comm (the process name to expect) and
 # service_label (for messages).
 
@@ -36,4 +37,16 @@ stop_service() {
         fi
     fi
     rm -f "$pid_file"
+}
+
+# await_ready PID SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds (status 0),
+# the process PID ends (1) or SECONDS have passed (2). The caller says what went wrong.
+await_ready() {
+    local pid=$1 deadline=$((SECONDS + $2))
+    shift 2
+    until "$@"; do
+        alive "$pid" || return 1
+        ((SECONDS < deadline)) || return 2
+        sleep 0.1
+    done
 }

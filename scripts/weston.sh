@@ -64,21 +64,18 @@ echo "$pid" >"$pid_file"
 # The socket appears once weston listens; the desktop shell is up a moment later, and a client
 # that comes before it is still served.
 socket=$runtime_dir/$socket_name
-deadline=$((SECONDS + start_timeout_s))
-while alive "$pid"; do
-    if [[ -S "$socket" ]]; then
-        printf 'export WAYLAND_DISPLAY=%q\n' "$socket" >"$env_file"
-        echo "weston.sh: weston running on $socket (PID $pid), env in $env_file"
-        exit 0
-    fi
-    if ((SECONDS >= deadline)); then
-        echo "weston.sh: weston did not open $socket within ${start_timeout_s} s; log: $log_file" >&2
-        tail -n 20 "$log_file" >&2
-        stop_service
-        exit 1
-    fi
-    sleep 0.1
-done
+ready=0
+await_ready "$pid" "$start_timeout_s" test -S "$socket" || ready=$?
+if ((ready == 0)); then
+    printf 'export WAYLAND_DISPLAY=%q\n' "$socket" >"$env_file"
+    echo "weston.sh: weston running on $socket (PID $pid), env in $env_file"
+    exit 0
+elif ((ready == 2)); then
+    echo "weston.sh: weston did not open $socket within ${start_timeout_s} s; log: $log_file" >&2
+    tail -n 20 "$log_file" >&2
+    stop_service
+    exit 1
+fi
 echo "weston.sh: weston ended at start; log: $log_file" >&2
 tail -n 20 "$log_file" >&2
 rm -f "$pid_file"

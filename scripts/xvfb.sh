@@ -25,6 +25,10 @@ display_free() {
     [[ ! -e /tmp/.X$1-lock && ! -e /tmp/.X11-unix/X$1 ]]
 }
 
+answers() {
+    DISPLAY=$1 XAUTHORITY=/dev/null xdpyinfo >/dev/null 2>&1
+}
+
 [[ $# -eq 2 ]] || usage
 command=$1
 mkdir -p "$2"
@@ -60,21 +64,21 @@ for ((n = first_display; n <= last_display; n++)); do
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset </dev/null >>"$log_file" 2>&1 &
     pid=$!
     echo "$pid" >"$pid_file"
-    deadline=$((SECONDS + start_timeout_s))
-    while alive "$pid"; do
-        if DISPLAY=":$n" XAUTHORITY=/dev/null xdpyinfo >/dev/null 2>&1; then
-            printf 'export DISPLAY=:%d\n' "$n" >"$env_file"
-            echo "xvfb.sh: Xvfb running on :$n (PID $pid), env in $env_file"
-            exit 0
-        fi
-        if ((SECONDS >= deadline)); then
-            echo "xvfb.sh: Xvfb on :$n did not answer within ${start_timeout_s} s; log: $log_file" >&2
-            tail -n 20 "$log_file" >&2
-            stop_service
-            exit 1
-        fi
-        sleep 0.1
-    done
+    ready=0
+    await_ready "$pid" "$start_timeout_s" answers ":$n" || ready=$?
+    case $ready in
+    0)
+        printf 'export DISPLAY=:%d\n' "$n" >"$env_file"
+        echo "xvfb.sh: Xvfb running on :$n (PID $pid), env in $env_file"
+        exit 0
+        ;;
+    2)
+        echo "xvfb.sh: Xvfb on :$n did not answer within ${start_timeout_s} s; log: $log_file" >&2
+        tail -n 20 "$log_file" >&2
+        stop_service
+        exit 1
+        ;;
+    esac
     rm -f "$pid_file"
 done
 
