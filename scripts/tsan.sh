@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${QUARL_TSAN_BUILD_DIR:-build-tsan}
 
-export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp"
 
 bash scripts/setup.sh
 QUARL_BUILD_DIR=$build_dir bash scripts/build.sh -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARL_TSAN=ON
